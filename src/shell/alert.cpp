@@ -1,0 +1,45 @@
+#include "shell/alert.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "shell/app_globals.h"
+#include "shell/log.h"
+#include "shell/startup.h"
+
+namespace {
+int in_alert = 0;
+
+// Until the window exists the standard alert box stands in: the two texts go to standard error.
+void show_native_box(const std::string& a, const std::string& b) {
+    std::fprintf(stderr, "%s\n%s\n", a.c_str(), b.c_str());
+}
+}  // namespace
+
+void __MACIBM_alert(int return_panel, const std::string& l1, const std::string& l2, const std::string& l3,
+                    const std::string& l4, int type, const char* file, int line) {
+    (void)return_panel;
+    const std::string suffix = std::string("(") + file + " line " + std::to_string(line) + ")";
+
+    const bool nested = in_alert != 0;
+    in_alert = 1;
+
+    if (type != t_lang || nested) {
+        std::string a = l1 + " " + l2, b = l3 + " " + l4;
+        if (!(l1.empty() && l2.empty() && l3.empty() && l4.empty())) show_native_box(a, b);
+    }
+
+    if (type != t_lang || nested) {
+        xer << "\n" << l1 << "\n" << l2 << "\n" << l3 << "\n" << l4 << "\n" << suffix << "\n";
+        xer.flush();
+    }
+
+    if (type == t_quit || type == t_crash || nested) {
+        MACIBM_finishup(0);
+        app_done = 1;
+        if (type == t_crash || nested) std::abort();
+        std::exit(0);
+    }
+    in_alert = 0;
+}

@@ -1,0 +1,13 @@
+#pragma once
+// Globals the shell owns for the whole run.
+#include <string>
+
+extern int app_done;            // nonzero ends the frame loop
+extern std::string app_path;    // base folder for relative paths; empty while the program runs
+extern int g_case_sensitive;    // 1 when the volume holding the bundle is case-sensitive
+extern int ogl_inited;          // 1 once the window and its OpenGL context exist
+extern std::string stls[13];    // 0-3: preference messages, 4: current panel title
+
+// flag 0: the folder holding the bundle, ending in "/"; flag 1: the bundle itself, no trailing "/".
+// Also records g_case_sensitive.
+void MACIBM_set_app_path(std::string& out, int bundle);
