@@ -1,5 +1,6 @@
 #include "shell/app_globals.h"
 
+#include "files/paths.h"
 #include "platform/bundle.h"
 
 int app_done = 0;
@@ -16,6 +17,7 @@ void MACIBM_set_app_path(std::string& out, int bundle) {
         const std::size_t slash = b.find_last_of('/');
         out = slash == std::string::npos ? std::string("/") : b.substr(0, slash + 1);
     }
+    set_path_to_right_dirchars(out);
     const int cs = platform::volume_case_sensitive(b);
     if (cs >= 0) g_case_sensitive = cs;
 }
