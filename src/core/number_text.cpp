@@ -64,11 +64,11 @@ void int_to_str(int value, std::string* out, int digits, str_format_type format,
     const unsigned m = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
     const bool pads = format == sft_zeros || format == sft_blanks || format == sft_plus_zeros;
 
-    // Every digit of the value is written; padding reaches at most eight places.
+    // Every digit of the value is written, and padding may reach all ten places an int can need.
     unsigned place = 1000000000u;
     for (int k = 9; k >= 1; --k, place /= 10) {
         const bool has_digit = m >= place;
-        if (!has_digit && !(pads && digits > k && k <= 7)) continue;
+        if (!has_digit && !(pads && digits > k)) continue;
         if (format == sft_blanks && !has_digit) {
             s += ' ';
         } else {
@@ -200,8 +200,10 @@ void string_utf_8_to_16(const std::string& in, std::u16string& out) {
             out += static_cast<char16_t>(0xDC00 + (d & 0x3FF));
         }
 
+        // A single byte moves one on; anything else also skips the continuation bytes after it.
         ++i;
-        while (i < n && is_continuation(static_cast<unsigned char>(in[i]))) ++i;
+        if (lead >= 0x80)
+            while (i < n && is_continuation(static_cast<unsigned char>(in[i]))) ++i;
     }
 }
 

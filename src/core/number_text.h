@@ -9,8 +9,8 @@ enum str_format_type {
     sft_plus_zeros = 3,  // leading zeros, and "+" for zero and positive values
 };
 
-// Replaces *out with the text of value. digits is the padded width (at most 8 places; the sign is
-// not counted); a nonzero negative forces a leading "-" even for zero or positive values.
+// Replaces *out with the text of value. digits is the padded width (the sign is not counted);
+// a nonzero negative forces a leading "-" even for zero or positive values.
 void int_to_str(int value, std::string* out, int digits, str_format_type format, int negative);
 
 // With decimals: fixed-point text, digits counting the decimals too. With none: an integer, or a

@@ -145,9 +145,18 @@ __attribute__((noinline)) void UTL_dump_stack(FILE* file, stack_frame* start, vo
 
     if (!start) {
         // Frame pointers may be omitted in optimised code, so the unwinder finds our callers.
-        void* addrs[max_lines + 1];
-        const int n = backtrace(addrs, max_lines + 1);
-        for (int k = 1; k < n && index < max_lines; ++k, ++index) {  // entry 0 is this function
+        // Start at our caller; some unwinders report frames of their own before ours.
+        void* addrs[max_lines + 8];
+        const int n = backtrace(addrs, max_lines + 8);
+        void* const caller = __builtin_return_address(0);
+        int first = 1;
+        for (int k = 0; k < n; ++k) {
+            if (addrs[k] == caller) {
+                first = k;
+                break;
+            }
+        }
+        for (int k = first; k < n && index < max_lines; ++k, ++index) {
             write_index(file, index);
             print_symbol(file, addrs[k]);
         }
