@@ -41,7 +41,7 @@ void log_class::setf(std::ios_base::fmtflags flags, std::ios_base::fmtflags mask
 }
 
 std::ostringstream& log_class::pending() {
-    if (t_buf.owner != this || t_buf.generation != generation_) {
+    if (t_buf.owner != this || t_buf.generation != generation_.load()) {
         // A new thread (or a reopened log): start from the log's current format.
         std::string keep = t_buf.owner == this ? t_buf.os.str() : std::string();
         t_buf.os.str(std::string());
@@ -50,7 +50,7 @@ std::ostringstream& log_class::pending() {
         t_buf.os.flags(flags_);
         t_buf.os << keep;
         t_buf.owner = this;
-        t_buf.generation = generation_;
+        t_buf.generation = generation_.load();
     }
     return t_buf.os;
 }

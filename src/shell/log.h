@@ -3,6 +3,7 @@
 //
 // Any thread may write. Each thread builds its text in a buffer of its own and whole
 // lines reach the file under one lock, so lines from different threads never interleave.
+#include <atomic>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -44,7 +45,7 @@ private:
     std::string path_;
     std::ios_base::fmtflags flags_ = std::ios_base::dec | std::ios_base::skipws;
     std::ios_base::fmtflags flag_mask_ = std::ios_base::fmtflags{};
-    unsigned generation_ = 0;
+    std::atomic<unsigned> generation_{0};  // bumped on open/close/setf; threads then refresh their buffers
 };
 
 extern log_class xer;
