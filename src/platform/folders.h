@@ -1,0 +1,18 @@
+#pragma once
+// The user's standard folders: desktop, preferences and a private temporary folder.
+#include <string>
+
+namespace platform {
+
+enum class user_folder { desktop, temp, prefs };
+
+// Finds the folder, creating it when missing. Returns 0 and its absolute path (no trailing '/'),
+// or an errno value with out unchanged and why set to a sentence for the log.
+//   desktop: $XDG_DESKTOP_DIR, else XDG_DESKTOP_DIR in $XDG_CONFIG_HOME/user-dirs.dirs, else $HOME/Desktop
+//   prefs:   $XDG_CONFIG_HOME, else $HOME/.config
+//   temp:    ventaro-<uid> under $TMPDIR, else under /tmp; mode 0700, and refused when it is a link,
+//            not a folder, not ours, or open to group or others
+// Relative values of these variables are ignored, so no relative path ever comes back.
+int find_user_folder(user_folder which, std::string& out, std::string* why = nullptr);
+
+}  // namespace platform
