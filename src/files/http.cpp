@@ -279,7 +279,10 @@ void down_class::store_body() {
 
 // ---- http_class ----
 
-http_class::~http_class() { reset_for_test(); }
+// At exit a lookup still running elsewhere is left alone: the pool may already be gone.
+http_class::~http_class() {
+    for (auto* d : streams) delete d;
+}
 
 void http_class::reset_for_test() {
     for (auto*& d : streams) {

@@ -2,6 +2,8 @@
 // connection reuse, proxy routes and failures. Time-outs move the frame clock.
 #include "files/http.h"
 
+#include <sys/ioctl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "core/frame_clock.h"
+#include "files/sockets.h"
 #include "shell/log.h"
 #include "support/scripted_http_server.h"
 #include "support/temp_dir.h"
@@ -82,12 +85,25 @@ http_script gated(const std::vector<std::string>& chunks) {
     return s;
 }
 
+// Waits until the client's socket on stream 0 holds at least n unread bytes (at most 64 KiB).
+void wait_readable(size_t n) {
+    if (!http.streams[0] || !http.streams[0]->sock) return;
+    const int fd = http.streams[0]->sock->descriptor_for_test();
+    const size_t want = std::min<size_t>(n, 65536);
+    for (int i = 0; i < 20000; ++i) {
+        int avail = 0;
+        if (::ioctl(fd, FIONREAD, &avail) == 0 && static_cast<size_t>(avail) >= want) return;
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+}
+
 // Releases one chunk at a time and polls exactly once after each has arrived; the answers in order.
-std::vector<int> deliver(scripted_http_server& s, size_t chunks, const std::string& file) {
+std::vector<int> deliver(scripted_http_server& s, const std::vector<std::string>& chunks, const std::string& file) {
     std::vector<int> answers;
-    for (size_t i = 0; i < chunks; ++i) {
+    for (const auto& chunk : chunks) {
         s.release_gate();
         if (!s.wait_at_gate()) return answers;
+        wait_readable(chunk.size());
         answers.push_back(http.net_check(0, "files.example", "/f", file));
     }
     s.release_gate();
@@ -150,7 +166,7 @@ TEST_F(Http, ResponsesDeliveredChunkByChunk) {
         scripted_http_server s({gated(r.chunks)});
         use_proxy(s);
         until_request_taken(s, file);
-        const std::vector<int> answers = deliver(s, r.chunks.size(), file);
+        const std::vector<int> answers = deliver(s, r.chunks, file);
         ASSERT_EQ(answers.size(), r.chunks.size());
         for (size_t i = 0; i + 1 < answers.size(); ++i) EXPECT_EQ(answers[i], 0) << "after chunk " << i;
         EXPECT_EQ(answers.back(), r.answer);
@@ -171,7 +187,7 @@ TEST_F(Http, HeadSplitAtEveryByte) {
         use_proxy(s);
         const std::string file = tmp / "out";
         until_request_taken(s, file);
-        const std::vector<int> answers = deliver(s, 2, file);
+        const std::vector<int> answers = deliver(s, {response.substr(0, k), response.substr(k)}, file);
         ASSERT_EQ(answers.size(), 2u);
         EXPECT_EQ(answers[0], 0);
         EXPECT_EQ(answers[1], 1);
@@ -212,10 +228,13 @@ TEST_F(Http, TimesOutOnlyAfterSixtySecondsWithoutData) {
         scripted_http_server s({{http_step::request(), http_step::send(r.response), http_step::close()}});
         use_proxy(s);
         const std::string file = tmp / "out";
-        for (int i = 0; i < 200; ++i) {
+        // Poll until the client has read everything, up to the server's close.
+        for (int i = 0; i < 20000; ++i) {
             ASSERT_EQ(http.net_check(0, "files.example", "/f", file), 0);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (http.streams[0]->sock->ReceivedRelease()) break;
+            std::this_thread::sleep_for(std::chrono::microseconds(250));
         }
+        ASSERT_TRUE(http.streams[0]->sock->ReceivedRelease());
         xtim.real_time = 1060.0f;
         EXPECT_EQ(http.net_check(0, "files.example", "/f", file), 0) << "60 s exactly is not yet a time-out";
         xtim.real_time = 1060.01f;
