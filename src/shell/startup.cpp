@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/cmdline.h"
+#include "core/preferences.h"
 #include "core/thread_layer.h"
 #include "render/ogl_extensions.h"
 #include "core/stack_crawl.h"
@@ -64,6 +65,10 @@ void MACIBM_init(int argc, char** argv) {
 }
 
 void MACIBM_finishup(int save) {
-    if (save) THREAD_shutdown();
+    if (save) {
+        // Unattended runs leave the user's preferences alone.
+        if (!cmdline.has_option("--fps_test") && !cmdline.has_option("--qa_script")) pref.IO_set(11, 1);
+        THREAD_shutdown();
+    }
     xer.close();
 }
