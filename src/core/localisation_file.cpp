@@ -7,6 +7,7 @@
 
 #include "core/cmdline.h"
 #include "core/localisation.h"
+#include "core/number_text.h"
 #include "core/localisation_tables.h"
 #include "files/xmap.h"
 #include "shell/log.h"
@@ -15,24 +16,6 @@
 namespace {
 using dictionary_t = std::unordered_map<std::string, std::string>;
 
-bool valid_utf8(const std::string& s) {
-    const auto* b = reinterpret_cast<const unsigned char*>(s.data());
-    const std::size_t n = s.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char c = b[i];
-        std::size_t follow;
-        if (c < 0x80) follow = 0;
-        else if ((c & 0xE0) == 0xC0) follow = 1;
-        else if ((c & 0xF0) == 0xE0) follow = 2;
-        else if ((c & 0xF8) == 0xF0) follow = 3;
-        else return false;
-        if (follow > n - i - 1) return false;
-        for (std::size_t k = 1; k <= follow; ++k)
-            if ((b[i + k] & 0xC0) != 0x80) return false;
-        i += follow + 1;
-    }
-    return true;
-}
 
 // Checks one entry and stores it; every message names the entry as it stands in the file.
 void take_entry(const std::string& entry, int form, std::vector<std::string>& genitive_order) {
@@ -59,7 +42,7 @@ void take_entry(const std::string& entry, int form, std::vector<std::string>& ge
     std::sort(got.begin(), got.end());
     if (want != got) complain("has incorrect translated parameters.");
 
-    if (!valid_utf8(entry)) complain("contains invalid UTF8 characters.");
+    if (!string_is_utf8(entry)) complain("contains invalid UTF8 characters.");
 
     std::string sl, sr, sh, tl, tr, th;
     BTN_expand_label(source, &sl, &sr, &sh);

@@ -166,6 +166,25 @@ void return_latlon_str_dsf(int lat, int lon, std::string* out) {
     *out = std::move(s);
 }
 
+bool string_is_utf8(const std::string& s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char b = p[i];
+        std::size_t more;
+        if (b < 0x80) more = 0;
+        else if ((b & 0xE0) == 0xC0) more = 1;
+        else if ((b & 0xF0) == 0xE0) more = 2;
+        else if ((b & 0xF8) == 0xF0) more = 3;
+        else return false;
+        if (n - i - 1 < more) return false;
+        for (std::size_t k = 1; k <= more; ++k)
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+        i += more + 1;
+    }
+    return true;
+}
+
 void string_utf_8_to_16(const std::string& in, std::u16string& out) {
     out.clear();
     const std::size_t n = in.size();

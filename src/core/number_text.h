@@ -27,5 +27,7 @@ int int_rand(int lo, int hi);
 // latitude 47, longitude -75 give "+40-080/+47-075.dsf".
 void return_latlon_str_dsf(int lat, int lon, std::string* out);
 
+// True when every lead byte has its continuation bytes (no check for overlong forms).
+bool string_is_utf8(const std::string& s);
 void string_utf_8_to_16(const std::string& in, std::u16string& out);
 void string_utf_16_to_8(const std::u16string& in, std::string& out);

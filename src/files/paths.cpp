@@ -1,5 +1,7 @@
 #include "files/paths.h"
 
+#include "core/number_text.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,24 +38,6 @@ bool same_ignoring_ascii_case(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool is_utf8_well_formed(const std::string& s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const std::size_t n = s.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char b = p[i];
-        std::size_t more;
-        if (b < 0x80) more = 0;
-        else if ((b & 0xE0) == 0xC0) more = 1;
-        else if ((b & 0xF0) == 0xE0) more = 2;
-        else if ((b & 0xF8) == 0xF0) more = 3;
-        else return false;
-        if (n - i - 1 < more) return false;
-        for (std::size_t k = 1; k <= more; ++k)
-            if ((p[i + k] & 0xC0) != 0x80) return false;
-        i += more + 1;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -116,7 +100,7 @@ void findPath(char* path) {
 }
 
 void set_path_to_right_dirchars(std::string& path) {
-    if (!path.empty() && !is_utf8_well_formed(path)) {
+    if (!path.empty() && !string_is_utf8(path)) {
         if (CFStringRef s = platform::cf_string_create(path, kCFStringEncodingMacRoman)) {
             path = platform::cf_string_get_bytes(*s, kCFStringEncodingUTF8);
             platform::cf_release(s);
@@ -158,7 +142,7 @@ bool UTL_path_is_resource(std::string& path) {
 }
 
 std::string UTL_resource_get_file(const std::string& name) {
-    if (name.empty() || !is_utf8_well_formed(name)) return std::string();
+    if (name.empty() || !string_is_utf8(name)) return std::string();
     return platform::bundle_resource(name);
 }
 
@@ -188,7 +172,7 @@ void CFStringToSTL(CFStringRef s, std::string& out, CFStringEncoding encoding) {
 
 void ConvertPathToCFM(std::string& path) {
     const bool folder = !path.empty() && path.back() == '/';
-    if (!path.empty() && is_utf8_well_formed(path)) {
+    if (!path.empty() && string_is_utf8(path)) {
         std::string abs = path;
         if (abs[0] != '/') {
             std::vector<char> cwd(4096);
