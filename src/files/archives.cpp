@@ -9,6 +9,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -31,6 +37,7 @@ std::atomic<int> sErrLine{-1};
 
 constexpr size_t kChunk = size_t(1) << 20;
 constexpr uint64_t kMaxHeldEntry = uint64_t(1) << 31;   // entries read whole into memory
+constexpr uint64_t kHeldEntry = uint64_t(16) << 20;      // bigger files are streamed to disk
 constexpr size_t kMaxLinkText = 4095;
 constexpr int kErrAppleDouble = 20012;
 
@@ -127,8 +134,9 @@ int write_all(int fd, const char* p, size_t n) {
     return 0;
 }
 
-// A file written beside its final name and moved there only once it is whole and verified, so a
-// damaged entry or a full disk leaves the old file as it was.
+// The file for one extracted entry. When a file of that name exists already, the new one is
+// written beside it and moved over it only once it is whole and verified, so a damaged entry or a
+// failed write leaves the old file as it was; a new name is written in place and removed on failure.
 class staged_file {
 public:
     staged_file(int rootfd, const std::string& rel) {
@@ -137,15 +145,26 @@ public:
             err_ = contained_errno();
             return;
         }
+        constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+        fd_ = ::openat(parent_, leaf_.c_str(), flags, 0666);
+        if (fd_ >= 0) {
+            name_ = leaf_;
+            return;
+        }
+        if (errno != EEXIST) {
+            err_ = errno;
+            return;
+        }
         static std::atomic<unsigned> counter{0};
-        tmp_ = ".vtz" + std::to_string(::getpid()) + "_" + std::to_string(counter.fetch_add(1));
-        fd_ = ::openat(parent_, tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        static const std::string prefix = ".vtz" + std::to_string(::getpid()) + "_";
+        tmp_ = prefix + std::to_string(counter.fetch_add(1));
+        fd_ = ::openat(parent_, tmp_.c_str(), flags, 0666);
         if (fd_ < 0) err_ = errno;
-        else created_ = true;
+        else name_ = tmp_;
     }
     ~staged_file() {
         if (fd_ >= 0) ::close(fd_);
-        if (created_ && !committed_) ::unlinkat(parent_, tmp_.c_str(), 0);
+        if (!name_.empty() && !committed_) ::unlinkat(parent_, name_.c_str(), 0);
         if (parent_ >= 0) ::close(parent_);
     }
     staged_file(const staged_file&) = delete;
@@ -168,12 +187,12 @@ public:
         }
         return 0;
     }
-    // Closes (a failing close is a failed write) and moves the file over the final name.
+    // Closes (a failing close is a failed write) and puts the file under its final name.
     int commit() {
         const int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0) return errno;
-        if (::renameat(parent_, tmp_.c_str(), parent_, leaf_.c_str()) != 0) return errno;
+        if (name_ != leaf_ && ::renameat(parent_, name_.c_str(), parent_, leaf_.c_str()) != 0) return errno;
         committed_ = true;
         return 0;
     }
@@ -182,9 +201,8 @@ private:
     int parent_ = -1;
     int fd_ = -1;
     int err_ = 0;
-    bool created_ = false;
     bool committed_ = false;
-    std::string leaf_, tmp_;
+    std::string leaf_, tmp_, name_;   // name_: what was created, leaf_ or tmp_
 };
 
 // Reads the current entry whole. Memory grows with the bytes that really arrive, not with the
@@ -221,6 +239,54 @@ int read_entry(unzFile uf, const unz_file_info64& info, std::string& out) {
     return err;
 }
 
+// minizip reads the archive from a mapping of it: its many small reads and seeks per entry then
+// cost no system calls.
+struct mapped_zip {
+    explicit mapped_zip(const std::string& path) : map(path) {}
+    whole_file_map map;
+    uint64_t pos = 0;
+};
+
+voidpf ZCALLBACK mz_open(voidpf, const void* filename, int mode) {
+    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ || !filename) return nullptr;
+    auto* z = new mapped_zip(static_cast<const char*>(filename));
+    if (!z->map.ok()) {
+        delete z;
+        return nullptr;
+    }
+    return z;
+}
+
+uLong ZCALLBACK mz_read(voidpf, voidpf stream, void* buf, uLong size) {
+    auto* z = static_cast<mapped_zip*>(stream);
+    const uint64_t n = std::min<uint64_t>(size, z->map.size() - z->pos);
+    std::memcpy(buf, z->map.data() + z->pos, size_t(n));
+    z->pos += n;
+    return uLong(n);
+}
+
+uLong ZCALLBACK mz_write(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T ZCALLBACK mz_tell(voidpf, voidpf stream) { return static_cast<mapped_zip*>(stream)->pos; }
+
+long ZCALLBACK mz_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto* z = static_cast<mapped_zip*>(stream);
+    uint64_t base = 0;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = z->pos;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = z->map.size();
+    else if (origin != ZLIB_FILEFUNC_SEEK_SET) return -1;
+    if (offset > z->map.size() - base) return -1;
+    z->pos = base + offset;
+    return 0;
+}
+
+int ZCALLBACK mz_close(voidpf, voidpf stream) {
+    delete static_cast<mapped_zip*>(stream);
+    return 0;
+}
+
+int ZCALLBACK mz_error(voidpf, voidpf) { return 0; }
+
 int make_folder_entry(int rootfd, std::string rel) {
     while (!rel.empty() && rel.back() == '/') rel.pop_back();
     std::string leaf;
@@ -234,6 +300,53 @@ int make_folder_entry(int rootfd, std::string rel) {
     return 0;
 }
 
+// Mode and time from the entry's attributes, then the file goes under its final name.
+int finish_plain(staged_file& out, const unz_file_info64& info) {
+    if (info.external_fa != 0) {
+        // Attributes from DOS carry no Unix mode in the upper half; they must not become mode 000.
+        if ((info.external_fa >> 16) != 0 && ::fchmod(out.fd(), mode_t((info.external_fa >> 16) & 0777)) != 0) {
+            NOTE_FAILURE();
+            return errno;
+        }
+        std::time_t now = std::time(nullptr);
+        std::tm when;
+        ::localtime_r(&now, &when);
+        when.tm_sec = int(info.tmu_date.tm_sec);
+        when.tm_min = int(info.tmu_date.tm_min);
+        when.tm_hour = int(info.tmu_date.tm_hour);
+        when.tm_mday = int(info.tmu_date.tm_mday);
+        when.tm_mon = int(info.tmu_date.tm_mon);
+        when.tm_year = int(info.tmu_date.tm_year) - 1900;
+        when.tm_isdst = -1;
+        const std::time_t stamp = std::mktime(&when);
+        const struct timespec times[2] = {{stamp, 0}, {stamp, 0}};
+        if (::futimens(out.fd(), times) != 0) {
+            NOTE_FAILURE();
+            return -1;
+        }
+    }
+    if (const int err = out.commit()) {
+        NOTE_FAILURE();
+        return err;
+    }
+    return 0;
+}
+
+// Writes an entry already read whole and verified.
+int write_held_entry(int rootfd, const std::string& rel, const unz_file_info64& info, const std::string& data) {
+    staged_file out(rootfd, rel);
+    if (out.error()) {
+        NOTE_FAILURE();
+        return out.error();
+    }
+    if (const int err = out.write(data.data(), data.size())) {
+        NOTE_FAILURE();
+        return err;
+    }
+    return finish_plain(out, info);
+}
+
+// Streams a large entry to disk; it becomes visible only after its CRC was checked.
 int plain_entry(unzFile uf, int rootfd, const std::string& rel, const unz_file_info64& info, std::vector<char>& buf) {
     int err = unzOpenCurrentFile(uf);
     if (err != UNZ_OK) {
@@ -268,34 +381,88 @@ int plain_entry(unzFile uf, int rootfd, const std::string& rel, const unz_file_i
         NOTE_FAILURE();
         return err;
     }
-    if (info.external_fa != 0) {
-        // Attributes from DOS carry no Unix mode in the upper half; they must not become mode 000.
-        if ((info.external_fa >> 16) != 0 && ::fchmod(out.fd(), mode_t((info.external_fa >> 16) & 0777)) != 0) {
-            NOTE_FAILURE();
-            return errno;
-        }
-        std::time_t now = std::time(nullptr);
-        std::tm when;
-        ::localtime_r(&now, &when);
-        when.tm_sec = int(info.tmu_date.tm_sec);
-        when.tm_min = int(info.tmu_date.tm_min);
-        when.tm_hour = int(info.tmu_date.tm_hour);
-        when.tm_mday = int(info.tmu_date.tm_mday);
-        when.tm_mon = int(info.tmu_date.tm_mon);
-        when.tm_year = int(info.tmu_date.tm_year) - 1900;
-        when.tm_isdst = -1;
-        const struct timespec times[2] = {{std::mktime(&when), 0}, {std::mktime(&when), 0}};
-        if (::futimens(out.fd(), times) != 0) {
-            NOTE_FAILURE();
-            return -1;
-        }
-    }
-    if (const int cerr = out.commit()) {
-        NOTE_FAILURE();
-        return cerr;
-    }
-    return 0;
+    return finish_plain(out, info);
 }
+
+// Runs the file-system half of extraction on a thread of its own, in entry order, while the
+// caller inflates the next entries. After the first failure the remaining jobs are dropped.
+class entry_writer {
+public:
+    struct failure {
+        int code = 0;
+        bool plain = false;
+        std::string out_path;
+    };
+
+    ~entry_writer() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    void push(std::function<int()> run, size_t bytes, bool plain, std::string out_path) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!thread_.joinable()) thread_ = std::thread([this] { loop(); });
+        done_.wait(lock, [&] { return held_ < kMaxHeld || queue_.empty(); });
+        queue_.push_back({std::move(run), bytes, plain, std::move(out_path)});
+        held_ += bytes;
+        wake_.notify_all();
+    }
+
+    // Waits until every queued job ran; the first failure, if any.
+    failure drain() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [&] { return queue_.empty() && !busy_; });
+        return failed_;
+    }
+
+    bool failed() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return failed_.code != 0;
+    }
+
+private:
+    static constexpr size_t kMaxHeld = size_t(64) << 20;
+
+    struct job {
+        std::function<int()> run;
+        size_t bytes;
+        bool plain;
+        std::string out_path;
+    };
+
+    void loop() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (true) {
+            wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            job j = std::move(queue_.front());
+            queue_.pop_front();
+            busy_ = true;
+            const bool skip = failed_.code != 0;
+            lock.unlock();
+            const int r = skip ? 0 : j.run();
+            j.run = nullptr;   // frees the entry's bytes outside the lock
+            lock.lock();
+            if (r && !failed_.code) failed_ = {r, j.plain, j.out_path};
+            held_ -= j.bytes;
+            busy_ = false;
+            done_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::deque<job> queue_;
+    size_t held_ = 0;
+    bool busy_ = false;
+    bool stop_ = false;
+    failure failed_;
+    std::thread thread_;
+};
 
 int unzip_symlink(unzFile uf, int rootfd, const std::string& rel, const std::string& path, const unz_file_info64& info) {
     std::string text;
@@ -419,11 +586,11 @@ int unzip_resource_fork(unzFile uf, int rootfd, const std::string& rel, const st
                         const unz_file_info64& info) {
     // rel names "._f" in the folder of the file f it describes.
     const size_t slash = rel.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : rel.substr(0, slash + 1);
-    const std::string last = slash == std::string::npos ? rel : rel.substr(slash + 1);
-    if (last.compare(0, 2, "._") != 0) return 0;   // not AppleDouble data of a file: nothing to restore
-    std::string target = dir + last.substr(2);
-    if (target.empty()) target = ".";
+    const size_t last = slash == std::string::npos ? 0 : slash + 1;
+    if (rel.compare(last, 2, "._") != 0) return 0;   // not AppleDouble data of a file: nothing to restore
+    std::string target = rel;
+    target.erase(last, 2);
+    if (target.empty()) target.push_back('.');   // "._" alone describes its folder
 
     std::string data;
     int err = read_entry(uf, info, data);
@@ -442,7 +609,8 @@ int unzip_resource_fork(unzFile uf, int rootfd, const std::string& rel, const st
 
 int zip_to_file(const std::string& zip_path, const std::string& folder, std::string* first_name, int rename) {
     const std::string zp = full_path(zip_path);
-    unzFile uf = unzOpen64(zp.c_str());
+    zlib_filefunc64_def io = {mz_open, mz_read, mz_write, mz_tell, mz_seek, mz_close, mz_error, nullptr};
+    unzFile uf = unzOpen2_64(zp.c_str(), &io);
     if (!uf) {
         xer << "OK I am about to report that I could not open a zip file for extraction!\n";
         xer << "That incoming file is " << zp << "\n";
@@ -453,6 +621,7 @@ int zip_to_file(const std::string& zip_path, const std::string& folder, std::str
     const int rootfd = ::open(full_path(folder).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     const int root_err = rootfd < 0 ? errno : 0;
     std::vector<char> buf(kChunk);
+    entry_writer writer;
 
     unzGoToFirstFile(uf);
     int err = UNZ_OK;
@@ -491,7 +660,7 @@ int zip_to_file(const std::string& zip_path, const std::string& folder, std::str
             if (!apple) {
                 r = check_entry_name(rel, true);
                 if (r) NOTE_FAILURE();
-                else r = make_folder_entry(rootfd, rel);
+                else writer.push([rootfd, rel] { return make_folder_entry(rootfd, rel); }, 0, false, out_path);
             }
         } else if (apple) {
             // Only "__MACOSX/..." holds AppleDouble data; a lone "__MACOSX" entry has none.
@@ -499,18 +668,35 @@ int zip_to_file(const std::string& zip_path, const std::string& folder, std::str
                 const std::string sub = name.substr(9);
                 r = check_entry_name(sub, false);
                 if (r) NOTE_FAILURE();
-                else r = unzip_resource_fork(uf, rootfd, sub, folder + sub, info);
+                else if (!writer.drain().code) r = unzip_resource_fork(uf, rootfd, sub, folder + sub, info);
             }
         } else {
             r = check_entry_name(rel, false);
-            if (r) NOTE_FAILURE();
-            else if (link) r = unzip_symlink(uf, rootfd, rel, full_path(out_path), info);
-            else r = plain_entry(uf, rootfd, rel, info, buf);
+            if (r) {
+                NOTE_FAILURE();
+            } else if (link) {
+                // The link's target is judged against what earlier entries put on disk.
+                if (!writer.drain().code) r = unzip_symlink(uf, rootfd, rel, full_path(out_path), info);
+            } else if (info.uncompressed_size <= kHeldEntry) {
+                // Read and verified here; written while the next entries are inflated.
+                auto data = std::make_shared<std::string>();
+                r = read_entry(uf, info, *data);
+                if (!r)
+                    writer.push([rootfd, rel, info, data] { return write_held_entry(rootfd, rel, info, *data); },
+                                data->size(), true, out_path);
+            } else if (!writer.drain().code) {
+                r = plain_entry(uf, rootfd, rel, info, buf);
+            }
         }
-        if (r) {
-            if (plain)
+        // A failure of an earlier entry, still being written, comes first.
+        const entry_writer::failure earlier = (r || writer.failed()) ? writer.drain() : entry_writer::failure{};
+        if (earlier.code || r) {
+            const bool was_plain = earlier.code ? earlier.plain : plain;
+            const std::string& where = earlier.code ? earlier.out_path : out_path;
+            r = earlier.code ? earlier.code : r;
+            if (was_plain)
                 xer << "Zip to file failed with error " << r << ". file = " << sErrFile.load()
-                    << " line = " << sErrLine.load() << ". inFile=" << full_path(out_path) << ".\n";
+                    << " line = " << sErrLine.load() << ". inFile=" << full_path(where) << ".\n";
             xer << "UNZIP zip_to_file failed with err=" << r << "\n";
             err = r;
             failed = true;
@@ -518,6 +704,17 @@ int zip_to_file(const std::string& zip_path, const std::string& folder, std::str
         }
         err = unzGoToNextFile(uf);
         if (err != UNZ_OK) break;
+    }
+    if (!failed) {
+        const entry_writer::failure last = writer.drain();
+        if (last.code) {
+            if (last.plain)
+                xer << "Zip to file failed with error " << last.code << ". file = " << sErrFile.load()
+                    << " line = " << sErrLine.load() << ". inFile=" << full_path(last.out_path) << ".\n";
+            xer << "UNZIP zip_to_file failed with err=" << last.code << "\n";
+            err = last.code;
+            failed = true;
+        }
     }
     if (rootfd >= 0) ::close(rootfd);
     unzClose(uf);
