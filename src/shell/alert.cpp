@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/memory_report.h"
 #include "shell/app_globals.h"
 #include "shell/log.h"
 #include "shell/startup.h"
@@ -36,6 +37,7 @@ void __MACIBM_alert(int return_panel, const std::string& l1, const std::string& 
     }
 
     if (type == t_quit || type == t_crash || nested) {
+        dump_mem_stats("MACIBM_alert (with code t_crash or t_quit)");
         MACIBM_finishup(0);
         app_done = 1;
         if (type == t_crash || nested) std::abort();
