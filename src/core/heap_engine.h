@@ -58,6 +58,9 @@ struct heap_probe {
     size_t victim_size;
     const void* top;       // chunk address
     const void* victim;    // chunk address
+    size_t user_bytes;     // in-use chunks in segments, the heap's own records left out
+    size_t segment_bytes;  // memory held as segments (the rest of the footprint is mapped blocks)
+    size_t segments;
 };
 const char* dlmalloc_check();
 heap_probe dlmalloc_probe();

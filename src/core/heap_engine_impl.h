@@ -1221,6 +1221,7 @@ struct engine {
     // ---- consistency walk (test seam) ----------------------------------------------------
     static bool in_small_bin(malloc_state* m, chunk* p) {
         const size_t s = chunksize(p);
+        if ((m->small_map & idx2bit(small_index(s))) == 0) return false;
         chunk* b = smallbin_at(m, small_index(s));
         for (chunk* q = b->next_free; q != b; q = q->next_free)
             if (q == p) return true;
@@ -1266,9 +1267,10 @@ struct engine {
         size_t in_bins = 0;
         for (unsigned i = 0; i < kNBins; ++i) {
             chunk* b = smallbin_at(m, i);
+            // An unmarked bin's links are stale by design: only marked bins are walked.
             const bool marked = (m->small_map & idx2bit(i)) != 0;
-            if (marked != (b->next_free != b)) return "small map disagrees with its bin";
-            for (chunk* q = b->next_free; q != b; q = q->next_free) {
+            if (marked && b->next_free == b) return "small map marks an empty bin";
+            for (chunk* q = b->next_free; marked && q != b; q = q->next_free) {
                 if (chunksize(q) != small_index2size(i) || cinuse(q)) return "wrong chunk in a small bin";
                 ++in_bins;
             }
@@ -1300,7 +1302,18 @@ struct engine {
     }
 
     static heap_probe probe(malloc_state* m) {
-        return heap_probe{m->top_size, m->victim_size, m->top, m->victim};
+        heap_probe r{m->top_size, m->victim_size, m->top, m->victim, 0, 0, 0};
+        if (m->top == nullptr) return r;
+        for (segment* s = &m->first_segment; s != nullptr; s = s->next) {
+            r.segment_bytes += s->size;
+            ++r.segments;
+        }
+        walk(m, [&](chunk* q) {
+            // Segment records are the in-use chunks followed by fenceposts.
+            const bool record = next_chunk(q)->size_word == kFencepost || chunk2mem(q) == static_cast<void*>(m);
+            if (cinuse(q) && !record) r.user_bytes += chunksize(q);
+        });
+        return r;
     }
 };
 

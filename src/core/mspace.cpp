@@ -42,6 +42,7 @@ malloc_state* init_user_mstate(uintptr_t tbase, size_t tsize) {
     E::init_bins(m);
     chunk* mn = heapeng::next_chunk(msp);
     E::init_top(m, mn, tbase + tsize - addr(mn) - E::kTopFoot);
+    E::mark_inuse_foot(m, msp, E::kStateChunk);   // the record's chunk is an ordinary in-use chunk
     return m;
 }
 
