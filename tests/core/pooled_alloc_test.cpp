@@ -45,7 +45,9 @@ TEST(PoolCache, RequestsAreRoundedToTheirBin) {
         const ned_cache_view v = ned_thread_cache_view(pool);
         for (int b = 0; b < 10; ++b) EXPECT_EQ(v.bin_count[b], b == r.bin ? 1u : 0u) << "bin " << b;
         void* again = nedpmalloc(pool, r.request);
-        if (r.reused) EXPECT_EQ(again, p);
+        if (r.reused) {
+            EXPECT_EQ(again, p);
+        }
         EXPECT_EQ(ned_thread_cache_view(pool).hits, r.reused ? 1u : 0u);
         nedpfree(pool, again);
         neddestroypool(pool);
