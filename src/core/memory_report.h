@@ -8,7 +8,7 @@
 void dump_mem_stats(const char* reason);
 void DumpMemCmd();   // the "Dump Memory Info" remote command
 
-unsigned mem_to_number(uint64_t v);
+uint64_t mem_to_number(uint64_t v);   // wide enough for gaps of a 64-bit address space
 char mem_to_suffix(uint64_t v);
 const char* sm_string(unsigned char share_mode);
 
@@ -38,3 +38,4 @@ mem_system_figures mem_report_read_system();         // /proc/self/statm and /pr
 // Test seams: a region list and figures to report instead of the live ones (null: live again).
 void mem_report_set_regions_for_test(const std::vector<mem_region>* regions);
 void mem_report_set_figures_for_test(const mem_system_figures* figures);
+void mem_report_reset_for_test();   // the next report rewrites the file, as the run's first does
