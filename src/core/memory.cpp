@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "core/pooled_alloc.h"
+#include "core/stats.h"
 #include "platform/os_info.h"
 #include "shell/log.h"
 
@@ -138,6 +139,8 @@ void operator delete(void* mem, const char*, int) noexcept { raw_free(mem); }
 void operator delete[](void* mem, const char*, int) noexcept { raw_free(mem); }
 
 float UTL_lazy_mempool::global_total = 0;
+
+UTL_stat g_memory_used(&UTL_lazy_mempool::global_total, "memory/lazy_pools", stat_level);
 
 UTL_lazy_mempool::UTL_lazy_mempool()
     : total_allocated(0), total_wasted(0), block_list(nullptr), fill_state(nullptr), total_ready(0) {}

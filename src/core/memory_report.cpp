@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "core/pooled_alloc.h"
+#include "core/stats.h"
 #include "shell/app_globals.h"
 #include "shell/log.h"
 
@@ -263,3 +264,5 @@ void dump_mem_stats(const char* reason) {
 }
 
 void DumpMemCmd() { dump_mem_stats("Remote command (from plugin)"); }
+
+UTL_remote_cmd dump_mem_now("Dump Memory Info", DumpMemCmd);

@@ -10,6 +10,7 @@
 
 #include "core/memory.h"
 #include "core/pooled_alloc.h"
+#include "core/stats.h"
 #include "shell/log.h"
 #include "support/temp_dir.h"
 
@@ -123,6 +124,15 @@ TEST(LazyMempool, DestructionReturnsEveryBlock) {
         EXPECT_NE(text.find("Total ready memory: " + std::to_string(pool.total_ready) + "\n"), std::string::npos);
     }
     EXPECT_EQ(UTL_lazy_mempool::global_total, before);
+}
+
+TEST(LazyMempool, TotalIsPublishedAsALevelStatistic) {
+    UTL_stat::init_stats();
+    const UTL_stat* found = nullptr;
+    for (const UTL_stat* s : all_stats()[stat_level])
+        if (std::string(s->name) == "memory/lazy_pools") found = s;
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->value, &UTL_lazy_mempool::global_total);
 }
 
 }  // namespace
