@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/cmdline.h"
+#include "core/memory_report.h"
 #include "core/stack_crawl.h"
 #include "core/thread_layer.h"
 #include "shell/app_globals.h"
@@ -59,6 +60,7 @@ void __MACIBM_alert(int return_panel, const std::string& l1, const std::string& 
     }
 
     if (type == t_quit || type == t_crash || nested) {
+        dump_mem_stats("MACIBM_alert (with code t_crash or t_quit)");
         MACIBM_finishup(0);
         app_done = 1;
         if (type == t_crash || nested) std::abort();
