@@ -7,6 +7,7 @@
 #include "core/thread_layer.h"
 #include "render/ogl_extensions.h"
 #include "core/stack_crawl.h"
+#include "core/stats.h"
 #include "platform/os_info.h"
 #include "shell/app_globals.h"
 #include "shell/log.h"
@@ -62,6 +63,11 @@ void MACIBM_init(int argc, char** argv) {
     // Capability detection settles the threaded-OpenGL flag that sizes the general pool.
     glExt.init_extensions();
     THREAD_make_workers();
+
+    UTL_stat::init_stats();
+    UTL_remote_cmd::init_remote_cmds();
+    UTL_profiler_init();
+    cmdline.set_datarefs();
 }
 
 void MACIBM_finishup(int save) {
