@@ -6,7 +6,10 @@
 # other work, so single runs scatter). Everything is removed at the end.
 set -euo pipefail
 build="${VENTARO_BENCH_BUILD:?run through scripts/bench}"
-work="$(mktemp -d /tmp/ventaro-unzip-bench.XXXXXX)"
+# A memory file system keeps disk write-back of earlier rounds out of the timings.
+base="${VENTARO_BENCH_TMP:-/dev/shm}"
+[ -d "$base" ] && [ -w "$base" ] || base=/tmp
+work="$(mktemp -d "$base/ventaro-unzip-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 zip="$work/set.zip"
 "$build/bench/unzip_bench" --make-zip="$zip"
@@ -47,8 +50,8 @@ diff -r "$work/b1" "$work/o1/ours0" > /dev/null || { echo "zip_to_file and bsdta
 median() { printf '%s\n' "$@" | sort -g | sed -n 4p; }
 size=$(stat -c %s "$zip")
 awk -v b="$(median "${b[@]}")" -v u="$([ $have_unzip = 1 ] && median "${u[@]}" || echo none)" -v o="$(median "${o[@]}")" \
-    -v s="$size" -v all_b="${b[*]}" -v all_o="${o[*]}" 'BEGIN {
-  printf "archive          : %.1f MB compressed, 1000 entries\n", s / 1e6
+    -v s="$size" -v base="$base" -v all_b="${b[*]}" -v all_o="${o[*]}" 'BEGIN {
+  printf "archive          : %.1f MB compressed, 1000 entries, extracted under %s\n", s / 1e6, base
   printf "bsdtar -xf       : %.3f s median (runs: %s)\n", b, all_b
   if (u != "none") printf "unzip -q         : %.3f s median\n", u
   printf "zip_to_file      : %.3f s median (runs: %s)\n", o, all_o
