@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/cmdline.h"
+#include "core/stack_crawl.h"
 #include "shell/app_globals.h"
 #include "shell/log.h"
 #include "shell/startup.h"
@@ -21,6 +23,21 @@ void __MACIBM_alert(int return_panel, const std::string& l1, const std::string& 
                     const std::string& l4, int type, const char* file, int line) {
     (void)return_panel;
     const std::string suffix = std::string("(") + file + " line " + std::to_string(line) + ")";
+
+    if (type == t_crash) {
+        if (FILE* crawl = std::fopen("stack_crawl.txt", "a")) {
+            UTL_dump_stack(crawl, nullptr, nullptr);
+            std::fclose(crawl);
+        }
+    }
+
+    // Unattended runs only log; nothing is shown and quits and crashes end with code 1.
+    if (cmdline.has_option("--fps_test") || cmdline.has_option("--qa_script")) {
+        xer << l1 << "\n" << l2 << "\n" << l3 << "\n" << l4 << "\n" << suffix << "\n";
+        xer.flush();
+        if (type == t_quit || type == t_crash) std::exit(1);
+        return;
+    }
 
     const bool nested = in_alert != 0;
     in_alert = 1;

@@ -1,8 +1,9 @@
 #include "shell/startup.h"
 
-#include <csignal>
 #include <string>
 
+#include "core/cmdline.h"
+#include "core/stack_crawl.h"
 #include "platform/os_info.h"
 #include "shell/app_globals.h"
 #include "shell/log.h"
@@ -41,9 +42,7 @@ void write_log_header() {
 }  // namespace
 
 void MACIBM_init(int argc, char** argv) {
-    (void)argc;
-    (void)argv;
-    std::signal(SIGPIPE, SIG_IGN);
+    UTL_debug_init();
 
     MACIBM_set_app_path(app_path, 0);
     const std::string app_folder = app_path;
@@ -52,6 +51,9 @@ void MACIBM_init(int argc, char** argv) {
     xer.open(app_folder + log_file_name);
     xer.setf(std::ios_base::fixed, std::ios_base::floatfield);
     write_log_header();
+
+    // --help, --version and --cmnds end the program in here.
+    cmdline.init_unix(argc, const_cast<char const**>(argv));
 }
 
 void MACIBM_finishup(int save) {
