@@ -6,6 +6,7 @@
 
 #include "core/cmdline.h"
 #include "core/stack_crawl.h"
+#include "core/thread_layer.h"
 #include "shell/app_globals.h"
 #include "shell/log.h"
 #include "shell/startup.h"
@@ -22,6 +23,11 @@ void show_native_box(const std::string& a, const std::string& b) {
 void __MACIBM_alert(int return_panel, const std::string& l1, const std::string& l2, const std::string& l3,
                     const std::string& l4, int type, const char* file, int line) {
     (void)return_panel;
+    // Off the main thread the alert travels to it; quits and crashes end this thread in there.
+    if (THREAD_is_inited() && !THREAD_is_main_thread()) {
+        THREAD_send_exception(exce_class(l1, l2, l3, l4, file, line, type));
+        return;
+    }
     const std::string suffix = std::string("(") + file + " line " + std::to_string(line) + ")";
 
     if (type == t_crash) {

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "core/cmdline.h"
+#include "core/thread_layer.h"
+#include "render/ogl_extensions.h"
 #include "core/stack_crawl.h"
 #include "platform/os_info.h"
 #include "shell/app_globals.h"
@@ -54,9 +56,14 @@ void MACIBM_init(int argc, char** argv) {
 
     // --help, --version and --cmnds end the program in here.
     cmdline.init_unix(argc, const_cast<char const**>(argv));
+    THREAD_init();
+
+    // Capability detection settles the threaded-OpenGL flag that sizes the general pool.
+    glExt.init_extensions();
+    THREAD_make_workers();
 }
 
 void MACIBM_finishup(int save) {
-    (void)save;
+    if (save) THREAD_shutdown();
     xer.close();
 }

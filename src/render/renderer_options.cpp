@@ -1,0 +1,3 @@
+#include "render/renderer_options.h"
+
+reno_class reno;

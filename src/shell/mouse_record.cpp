@@ -1,0 +1,3 @@
+#include "shell/mouse_record.h"
+
+mnw_record mnw;

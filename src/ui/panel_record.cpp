@@ -1,0 +1,3 @@
+#include "ui/panel_record.h"
+
+wins_class wins;
