@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-stg_struct stg{};
+install_state stg{};
 
 std::string install_name;
 std::string dest_dir_path;

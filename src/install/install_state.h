@@ -4,10 +4,10 @@
 #include <set>
 #include <string>
 
-struct stg_struct {
+struct install_state {
     int stage;             // 0 fetch manifest archive, 1 read it, 2 newer format, 3 ready
     int platform_filter;   // 0 all, 1 Mac, 2 Windows, 3 Linux
-    int log_flag;          // per-file log lines; preference "_log_actions"
+    int log_actions;          // per-file log lines; preference "_log_actions"
     int format_flag;       // 2 once a newer file format was announced
     int error_flag;        // 1 once an archive failed to extract
     int manifest_server;   // index into servers of the manifest's source
@@ -16,7 +16,7 @@ struct stg_struct {
     int file_status;       // 0 deleting, 1 installing, 2 present, 3 not needed
     float file_progress;   // 0..1, -0.01 while the length is unknown
     int stream_count;      // preference "_stream_count"; nothing else reads it
-    int beta_flag;         // preference "_get_beta"
+    int get_beta;         // preference "_get_beta"
     float download_size;   // kilobytes
     float needed_space;    // kilobytes
     int files_to_get;
@@ -25,7 +25,7 @@ struct stg_struct {
     int offers_other;
 };
 
-extern stg_struct stg;
+extern install_state stg;
 
 // The values the program starts its install state with, before --os and the preferences apply.
 void stg_set_initial();
