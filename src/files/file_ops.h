@@ -1,0 +1,22 @@
+#pragma once
+// File and folder operations over paths. Each path is completed with set_path_to_full before use
+// (eject_dvd excepted). Functions that can fail return 0 or an error code; questions return 1 or 0.
+#include <cstdint>
+#include <string>
+
+int file_exists(const std::string& path);       // a non-folder, links followed; "x/" is never a file
+int dir_exists(const std::string& path);        // a folder, links followed; one trailing "/" ignored
+int is_sim_link(const std::string& path, std::string* target);   // the path itself is a link
+int APL_file_size(const std::string& path);     // low 32 bits of the size; -1 for a folder or failure
+int make_file_executable(const std::string& path);   // mode 0755
+int delete_file(const std::string& path);       // "x/" removes an empty folder, anything else is unlinked
+int make_folder(const std::string& path);       // one folder, mode 0755; EEXIST when there
+int rename_file(const std::string& folder, const std::string& old_name, const std::string& new_name);
+int copy_file(const std::string& src, const std::string& dst);            // 0, 2 (cannot open) or errno
+int copy_file_recursive(const std::string& src, const std::string& dst);
+int recursive_delete_folder(const std::string& folder);   // folder ends in "/"
+int get_free_space(const std::string& path, uint64_t* total, uint64_t* free_bytes);
+int eject_dvd(const std::string& path);
+int APL_is_dvd_disk(int16_t volume);
+int show_del_err(int err);          // always 0: deletion errors are not shown
+int show_make_dir_err(int err);     // 0 when the folder is there (0, EEXIST, -48), else 1
