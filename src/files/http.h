@@ -1,0 +1,103 @@
+#pragma once
+// The HTTP/1.1 client: GET downloads into local files on numbered streams, each advanced by one
+// net_check call per frame on the main thread, directly or through a proxy.
+#include <stdint.h>
+#include <stdio.h>
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+class PCSBSocket;
+class THREAD_call;
+
+// Header field names compare without regard to ASCII letter case.
+struct http_name_less {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+
+// Longest response head accepted; a longer one fails the transfer.
+constexpr size_t http_max_head_bytes = 64 * 1024;
+
+class down_class {
+public:
+    down_class(unsigned long address, unsigned short port);
+    ~down_class();
+    down_class(const down_class&) = delete;
+    down_class& operator=(const down_class&) = delete;
+
+    // Whether this connection may carry the next request to the address and port.
+    bool ConnectedTo(unsigned long address, unsigned short port);
+    void MakeRequest(const char* path, bool post, const std::map<std::string, std::string>& request_headers,
+                     const char* body, int body_length, const char* local_path);
+    void DoProcessing();
+
+    bool IsComplete() const { return content_length == bytes_done; }
+    // These ask the socket for its status, which moves a connecting socket along.
+    bool IsErr();
+    int GetStat();
+    bool IsDone() { return GetStat() == 3; }
+    int GetOSErr() const;
+
+    unsigned long addr = 0;
+    unsigned short port = 0;
+    PCSBSocket* sock = nullptr;
+    std::vector<char> send_buf;
+    std::vector<char> recv_buf;
+    bool headers_done = false;
+    int status = 0;
+    std::string reason;
+    std::map<std::string, std::string, http_name_less> headers;
+    FILE* file = nullptr;
+    std::string file_path;
+    int err = 0;
+    int64_t content_length = -1;
+    int64_t bytes_done = 0;
+    float last_activity = 0;
+
+    // What net_check asked this record for, so a different request is never answered by it.
+    std::string asked_server, asked_path, asked_file;
+
+private:
+    void parse_head();
+    void store_body();
+    void close_file(bool checked);
+
+    size_t head_bytes_ = 0;   // bytes of the response head consumed so far
+};
+
+class http_class {
+public:
+    struct dns_lookup_t {
+        std::string name;
+        unsigned long addr = 0;
+    };
+
+    http_class() = default;
+    ~http_class();
+    http_class(const http_class&) = delete;
+    http_class& operator=(const http_class&) = delete;
+
+    // 0 in progress, 1 the local file is complete, 2 failed.
+    int net_check(int stream, std::string server, std::string path, const std::string& local_file);
+    void make_stream_if_needed(int stream);
+    static void* async_dns_lookup(void* lookup);
+    std::string ProxyHost(const char* host) const;
+    unsigned short ProxyPort(unsigned short port) const;
+
+    // Forgets every stream, lookup and cached address (tests start each case from nothing).
+    void reset_for_test();
+
+    std::string proxy_host;
+    std::string proxy_port;
+    int proxy_port_int = 0;
+    std::vector<down_class*> streams;
+    std::vector<THREAD_call*> dns_jobs;
+    // A deque: a lookup running elsewhere keeps a pointer to its entry while streams are added.
+    std::deque<dns_lookup_t> dns_lookups;
+    std::map<std::string, unsigned long> dns_cache;
+};
+
+extern http_class http;
+extern int _ot_inited;

@@ -1,0 +1,340 @@
+// The HTTP client against the scripted loopback server: exact request bytes, response parsing,
+// connection reuse, proxy routes and failures. Time-outs move the frame clock.
+#include "files/http.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/frame_clock.h"
+#include "shell/log.h"
+#include "support/scripted_http_server.h"
+#include "support/temp_dir.h"
+
+using testsupport::http_script;
+using testsupport::http_step;
+using testsupport::scripted_http_server;
+
+namespace {
+
+const std::string agent = "Installer-APL/Ventaro Web Demo Installer 2.06r1";
+const std::string ok5 = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
+
+std::string request_for(const std::string& host, const std::string& escaped_path) {
+    return "GET http://" + host + escaped_path + " HTTP/1.1\r\nHost: " + host + "\r\nUser-agent: " + agent + "\r\n\r\n";
+}
+
+class Http : public ::testing::Test {
+protected:
+    void SetUp() override {
+        http.reset_for_test();
+        http.proxy_host.clear();
+        http.proxy_port.clear();
+        http.proxy_port_int = 0;
+        xtim.real_time = 1000.0f;
+        ASSERT_TRUE(xer.open(tmp / "log.txt"));
+    }
+    void TearDown() override {
+        http.reset_for_test();
+        xer.close();
+    }
+
+    void use_proxy(const scripted_http_server& s) {
+        http.proxy_host = "127.0.0.1";
+        http.proxy_port_int = s.port();
+    }
+
+    // Calls net_check until it answers, for at most five seconds of wall time.
+    int fetch(int stream, const std::string& server, const std::string& path, const std::string& file) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < deadline) {
+            const int r = http.net_check(stream, server, path, file);
+            if (r != 0) return r;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        return 0;
+    }
+
+    // Polls until the server has the request and waits at its first gate.
+    void until_request_taken(scripted_http_server& s, const std::string& file) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!s.wait_at_gate(1) && std::chrono::steady_clock::now() < deadline)
+            ASSERT_EQ(http.net_check(0, "files.example", "/f", file), 0);
+    }
+
+    std::string log() { return xer.contents_for_test(); }
+
+    testsupport::temp_dir tmp;
+};
+
+// A script that hands the client one chunk per poll: each chunk sits behind a gate.
+http_script gated(const std::vector<std::string>& chunks) {
+    http_script s{http_step::request()};
+    for (const auto& c : chunks) {
+        s.push_back(http_step::gate());
+        s.push_back(http_step::send(c));
+    }
+    s.push_back(http_step::gate());
+    return s;
+}
+
+// Releases one chunk at a time and polls exactly once after each has arrived; the answers in order.
+std::vector<int> deliver(scripted_http_server& s, size_t chunks, const std::string& file) {
+    std::vector<int> answers;
+    for (size_t i = 0; i < chunks; ++i) {
+        s.release_gate();
+        if (!s.wait_at_gate()) return answers;
+        answers.push_back(http.net_check(0, "files.example", "/f", file));
+    }
+    s.release_gate();
+    return answers;
+}
+
+}  // namespace
+
+TEST_F(Http, RequestBytesCarryTheAbsoluteUrlAndEscapeThePath) {
+    struct row {
+        std::string path, escaped;
+    };
+    const row rows[] = {
+        {"/dir with space/f.zip", "/dir%20with%20space/f.zip"},
+        {"/a%b#c?d&e=f+g", "/a%25b%23c%3Fd%26e%3Df%2Bg"},
+        {"/Caf\xC3\xA9/x\ty", "/Caf%C3%A9/x%09y"},
+        {"/Az09-._~/", "/Az09-._~/"},
+    };
+    for (const auto& r : rows) {
+        http.reset_for_test();
+        scripted_http_server s({testsupport::answer(ok5)});
+        use_proxy(s);
+        EXPECT_EQ(fetch(0, "files.example", r.path, tmp / "out"), 1) << r.path;
+        EXPECT_EQ(s.all_requests(), request_for("files.example", r.escaped)) << r.path;
+    }
+}
+
+TEST_F(Http, ResponsesDeliveredChunkByChunk) {
+    struct row {
+        const char* what;
+        std::vector<std::string> chunks;   // one poll after each
+        int answer;                        // the answer of the poll after the last chunk
+        std::string file;                  // the local file afterwards
+    };
+    const std::string big_head = "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(70000, 'a') + "\r\n\r\n";
+    const row rows[] = {
+        {"head and body in one read", {ok5}, 1, "hello"},
+        {"empty body", {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}, 1, ""},
+        {"body over two reads", {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhel", "lo"}, 1, "hello"},
+        {"interim head then the response", {"HTTP/1.1 100 Continue\r\nContent-Length: 99\r\n\r\n" + ok5}, 1, "hello"},
+        {"interim head alone, then the response", {"HTTP/1.1 100 Continue\r\n\r\n", ok5}, 1, "hello"},
+        {"field names in any case, blanks optional", {"HTTP/1.1 200 OK\r\ncontent-LENGTH:5\r\n\r\nhello"}, 1, "hello"},
+        {"blanks around the value", {"HTTP/1.1 200 OK\r\nContent-Length: \t 5 \r\n\r\nhello"}, 1, "hello"},
+        {"first of two length fields wins", {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 9\r\n\r\nhello"},
+         1, "hello"},
+        {"status line without a reason", {"HTTP/1.1 200\r\nContent-Length: 5\r\n\r\nhello"}, 1, "hello"},
+        {"a lone LF ends no line", {"HTTP/1.1 200 OK\nContent-Length: 5\r\n\r\nhello"}, 0, ""},
+        {"404 keeps its body", {"HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone"}, 2, "gone"},
+        {"redirects are not followed", {"HTTP/1.1 301 Moved\r\nLocation: /g\r\nContent-Length: 0\r\n\r\n"}, 2, ""},
+        {"length that is not a number", {"HTTP/1.1 200 OK\r\nContent-Length: 5x\r\n\r\nhello"}, 2, ""},
+        {"head over 64 KiB", {big_head}, 2, "stale"},
+        {"no length: waits", {"HTTP/1.1 200 OK\r\n\r\nhello"}, 0, "hello"},
+        {"short status line: waits", {"HTTP/1.1 2\r\nContent-Length: 5\r\n\r\nhello"}, 0, ""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        http.reset_for_test();
+        const std::string file = tmp / "out";
+        testsupport::write_file(file, "stale");
+        scripted_http_server s({gated(r.chunks)});
+        use_proxy(s);
+        until_request_taken(s, file);
+        const std::vector<int> answers = deliver(s, r.chunks.size(), file);
+        ASSERT_EQ(answers.size(), r.chunks.size());
+        for (size_t i = 0; i + 1 < answers.size(); ++i) EXPECT_EQ(answers[i], 0) << "after chunk " << i;
+        EXPECT_EQ(answers.back(), r.answer);
+        if (r.answer != 0 || !r.file.empty()) {
+            http.reset_for_test();   // closes a file still being written
+            EXPECT_EQ(testsupport::read_file(file), r.file);
+        }
+    }
+}
+
+TEST_F(Http, HeadSplitAtEveryByte) {
+    const std::string response = "HTTP/1.1 200 OK\r\nServer: t\r\nContent-Length: 5\r\n\r\nhello";
+    const size_t head_end = response.find("\r\n\r\n") + 4;
+    for (size_t k = 1; k < response.size(); ++k) {
+        SCOPED_TRACE("split at " + std::to_string(k));
+        http.reset_for_test();
+        scripted_http_server s({gated({response.substr(0, k), response.substr(k)})});
+        use_proxy(s);
+        const std::string file = tmp / "out";
+        until_request_taken(s, file);
+        const std::vector<int> answers = deliver(s, 2, file);
+        ASSERT_EQ(answers.size(), 2u);
+        EXPECT_EQ(answers[0], 0);
+        EXPECT_EQ(answers[1], 1);
+        EXPECT_EQ(testsupport::read_file(file), "hello");
+        if (k >= head_end) {
+            ASSERT_NE(http.streams[0], nullptr);
+            EXPECT_EQ(http.streams[0]->content_length, 5);
+        }
+    }
+}
+
+TEST_F(Http, FailureBlockForAnErrorStatus) {
+    scripted_http_server s({testsupport::answer("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone")});
+    use_proxy(s);
+    const std::string file = tmp / "out";
+    EXPECT_EQ(fetch(0, "files.example", "/f", file), 2);
+    EXPECT_EQ(http.streams[0], nullptr) << "a failure empties the slot";
+    EXPECT_EQ(log(), "HTTP Error for " + file +
+                         "\n   server     =files.example\n   file       =/f\n   IsDone     =1\n   IsComplete =1\n"
+                         "   IsErr      =0\n   GetStat    =3\n   GetOSErr   =0\n   response   =Not Found (#404)\n\n");
+}
+
+TEST_F(Http, TimesOutOnlyAfterSixtySecondsWithoutData) {
+    struct row {
+        const char* what;
+        std::string response;
+    };
+    const row rows[] = {
+        {"no length, then the server closes", "HTTP/1.1 200 OK\r\n\r\nhello"},
+        {"body cut short, then the server closes", "HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nhello"},
+        {"a status line that cannot be read", "HTTP/1.1 2\r\nContent-Length: 5\r\n\r\nhello"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        http.reset_for_test();
+        xer.open(tmp / "log.txt");
+        xtim.real_time = 1000.0f;
+        scripted_http_server s({{http_step::request(), http_step::send(r.response), http_step::close()}});
+        use_proxy(s);
+        const std::string file = tmp / "out";
+        for (int i = 0; i < 200; ++i) {
+            ASSERT_EQ(http.net_check(0, "files.example", "/f", file), 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        xtim.real_time = 1060.0f;
+        EXPECT_EQ(http.net_check(0, "files.example", "/f", file), 0) << "60 s exactly is not yet a time-out";
+        xtim.real_time = 1060.01f;
+        EXPECT_EQ(http.net_check(0, "files.example", "/f", file), 2);
+        EXPECT_EQ(log(), "Timeout for " + file + "\n   server     =files.example\n   file       =/f\n\n");
+        EXPECT_EQ(http.streams[0], nullptr);
+    }
+}
+
+TEST_F(Http, ConnectionReuseFollowsTheConnectionField) {
+    struct row {
+        const char* field;   // the first response's Connection field, or none
+        int connections;
+    };
+    const row rows[] = {{nullptr, 1}, {"keep-alive", 1}, {"close", 2}, {"Close", 2}, {"keep-alive, CLOSE", 2},
+                        {"closed", 1}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.field ? r.field : "(none)");
+        http.reset_for_test();
+        const std::string first = std::string("HTTP/1.1 200 OK\r\n") + (r.field ? "Connection: " : "") +
+                                  (r.field ? r.field : "") + (r.field ? "\r\n" : "") + "Content-Length: 3\r\n\r\none";
+        const std::string second = "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo";
+        scripted_http_server s({{http_step::request(), http_step::send(first), http_step::request(),
+                                 http_step::send(second)},
+                                testsupport::answer(second)});
+        use_proxy(s);
+        EXPECT_EQ(fetch(0, "files.example", "/a", tmp / "a"), 1);
+        EXPECT_EQ(fetch(0, "files.example", "/a", tmp / "b"), 1) << "the same path again downloads again";
+        EXPECT_EQ(testsupport::read_file(tmp / "a"), "one");
+        EXPECT_EQ(testsupport::read_file(tmp / "b"), "two");
+        EXPECT_EQ(s.connections(), r.connections);
+        EXPECT_EQ(s.all_requests(), request_for("files.example", "/a") + request_for("files.example", "/a"));
+    }
+}
+
+TEST_F(Http, ProxyPortAloneConnectsToTheServerOnThatPort) {
+    scripted_http_server s({testsupport::answer(ok5)});
+    http.proxy_port_int = s.port();
+    EXPECT_EQ(fetch(0, "127.0.0.1", "/f", tmp / "out"), 1);
+    EXPECT_EQ(s.all_requests(), request_for("127.0.0.1", "/f"));
+}
+
+TEST_F(Http, FailedLookupFailsAtOnceAndTheCacheIsKeyedByTheResolvedName) {
+    EXPECT_EQ(http.net_check(0, "no-such-host.invalid", "/f", tmp / "out"), 2);
+    EXPECT_EQ(http.net_check(0, "no-such-host.invalid", "/f", tmp / "out"), 2);
+    EXPECT_EQ(log(), "") << "a failed lookup logs nothing";
+    EXPECT_FALSE(testsupport::exists(tmp / "out"));
+
+    // Through a proxy only the proxy's name is looked up: the unknown server name does not matter.
+    scripted_http_server s({testsupport::answer(ok5)});
+    use_proxy(s);
+    EXPECT_EQ(fetch(0, "no-such-host.invalid", "/f", tmp / "out"), 1);
+    EXPECT_EQ(s.all_requests(), request_for("no-such-host.invalid", "/f"));
+}
+
+TEST_F(Http, LocalFileProblemsFailTheTransfer) {
+    struct row {
+        const char* what;
+        std::string file;
+        int os_error;
+    };
+    const row rows[] = {
+        {"folder missing", tmp / "no/such/folder/out", ENOENT},
+        {"disk full when the file is closed", "/dev/full", ENOSPC},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        http.reset_for_test();
+        xer.open(tmp / "log.txt");
+        scripted_http_server s({testsupport::answer(ok5)});
+        use_proxy(s);
+        EXPECT_EQ(fetch(0, "files.example", "/f", r.file), 2);
+        EXPECT_NE(log().find("   GetOSErr   =" + std::to_string(r.os_error) + "\n"), std::string::npos) << log();
+    }
+}
+
+TEST_F(Http, RefusedConnectionFails) {
+    unsigned short dead_port;
+    {
+        scripted_http_server gone({});
+        dead_port = gone.port();
+    }
+    http.proxy_host = "127.0.0.1";
+    http.proxy_port_int = dead_port;
+    EXPECT_EQ(fetch(0, "files.example", "/f", tmp / "out"), 2);
+    EXPECT_NE(log().find("HTTP Error for " + (tmp / "out")), std::string::npos);
+    EXPECT_NE(log().find("   response   = (#0)\n\n"), std::string::npos) << log();
+}
+
+TEST_F(Http, AskingForAnotherFileAbandonsTheRunningTransfer) {
+    scripted_http_server s({{http_step::request(), http_step::send("HTTP/1.1 200 OK\r\nContent-Le")},
+                            testsupport::answer("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nnew")});
+    use_proxy(s);
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(http.net_check(0, "files.example", "/old", tmp / "old"), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(fetch(0, "files.example", "/new", tmp / "new"), 1);
+    EXPECT_EQ(testsupport::read_file(tmp / "new"), "new");
+    EXPECT_EQ(s.connections(), 2);
+    const auto reqs = s.requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(reqs[1], request_for("files.example", "/new"));
+}
+
+TEST_F(Http, StreamsRunSideBySide) {
+    scripted_http_server s({testsupport::answer("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nA"),
+                            testsupport::answer("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nB")});
+    use_proxy(s);
+    int a = 0, b = 0;
+    for (int i = 0; i < 5000 && (a == 0 || b == 0); ++i) {
+        if (a == 0) a = http.net_check(3, "files.example", "/a", tmp / "a");
+        if (b == 0) b = http.net_check(5, "files.example", "/b", tmp / "b");
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 1);
+    EXPECT_EQ(http.streams.size(), 6u);
+    std::string both = testsupport::read_file(tmp / "a") + testsupport::read_file(tmp / "b");
+    std::sort(both.begin(), both.end());
+    EXPECT_EQ(both, "AB");
+}
