@@ -142,7 +142,7 @@ void extract_and_delete_file(const std::string& archive, const std::string& loca
                      tr("Compressed File: ") + archive, tr("Destination: ") + local_path, t_warn);
     }
     int chmod_result = 0;
-    if (result == 0 && local_path.find("Contents/MacOS/") != std::string::npos)
+    if (local_path.find("Contents/MacOS/") != std::string::npos)
         chmod_result = make_file_executable(local_path);
     if (stg.log_actions) {
         xer << "EXPANDING file " << local_path << ", with result=" << result << ".\n";
