@@ -1,0 +1,269 @@
+#include "install/scheduler.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "core/frame_clock.h"
+#include "core/localisation.h"
+#include "files/archives.h"
+#include "files/error_codes.h"
+#include "files/file_ops.h"
+#include "files/http.h"
+#include "files/launch.h"
+#include "files/paths.h"
+#include "install/install_filter.h"
+#include "install/install_state.h"
+#include "install/manifest.h"
+#include "install/prompts.h"
+#include "install/server_list.h"
+#include "shell/alert.h"
+#include "shell/log.h"
+
+next_class next;
+std::string crnt_file_name;
+std::string crnt_file_path;
+
+namespace {
+
+std::string tr(const std::string& s) { return UTL_translate_string(s, 0); }
+
+bool made_or_there(int code) { return show_make_dir_err(code) == 0; }
+
+// A local path that would leave the destination is refused before anything touches it.
+bool refuse_outside(const std::string& local) {
+    if (path_is_inside_dest(local)) return false;
+    xer << "WARNING: refusing to touch a path outside the destination: " << local << "\n";
+    return true;
+}
+
+// The folder of a deleted file and each parent down to (not including) the destination.
+void note_folders(std::set<std::string>& folders, const std::string& local) {
+    std::string folder;
+    get_path_with_path(folder, local);
+    while (folder.size() > dest_dir_path.size()) {
+        folders.insert(folder);
+        std::string parent;
+        get_path_with_path(parent, folder);
+        if (parent.size() >= folder.size()) break;
+        folder = parent;
+    }
+}
+
+void prune_empty_folders(const std::set<std::string>& folders) {
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+        if (!path_is_inside_dest(*it)) continue;
+        std::vector<std::string> names;
+        std::vector<int> kinds;
+        if (opensave_getitems(*it, 0, names, kinds) != 0) continue;
+        const int r = delete_file(*it);
+        if (stg.log_actions) xer << "cleanup: DELETING  file " << *it << ", with result=" << r << ".\n";
+    }
+}
+
+void no_file_alert(const std::string& path) {
+    MACIBM_alert(0, "I am working through the list and found a path that has no file!",
+                 "This is impossible to download or delete!", "It is:", path, t_quit);
+}
+
+}  // namespace
+
+int make_dirs() {
+    if (dest_dir_path.size() < 2) {
+        make_dir_error(dest_dir_path, 2);
+        return 2;
+    }
+    const std::string dest = dest_dir_path.substr(0, dest_dir_path.size() - 1);
+    for (size_t i = 1; i <= dest.size(); ++i) {
+        if (i < dest.size() && dest[i] != '/') continue;
+        const std::string folder = dest.substr(0, i);
+        const int r = make_folder(folder);
+        if (!made_or_there(r)) {
+            make_dir_error(folder, r);
+            return r;
+        }
+    }
+
+    std::set<std::string> folders;
+    for (int i = 0; i < (int)sim_info.size(); ++i) {
+        const auto& c = sim_info[i].current();
+        if (!c.install || !want_this_f(i, (int)sim_info[i].versions.size() - 1)) continue;
+        std::string rest = c.path;
+        trim_dest_folder(rest);
+        size_t cut;
+        while ((cut = rest.rfind('/')) != std::string::npos) {
+            rest.resize(cut);
+            if (!rest.empty()) folders.insert(rest);
+        }
+    }
+    for (const auto& f : folders) {
+        const std::string folder = dest_dir_path + f;
+        if (refuse_outside(folder)) continue;
+        const int r = make_folder(folder);
+        if (!made_or_there(r)) {
+            make_dir_error(folder, r);
+            return r;
+        }
+    }
+
+    const std::string fixed[] = {"Output/",          "Output/FMS plans", "Output/logbooks",   "Output/replays",
+                                 "Output/situations", "Resources/",       "Output/preferences"};
+    for (const auto& f : fixed) {
+        const int r = make_folder(dest_dir_path + f);
+        if (!made_or_there(r)) make_dir_error(dest_dir_path + f, r);
+    }
+
+    const std::string r = dest_dir_path + "Resources/";
+    for (const char* fw : {"plugins/VNLM.framework/", "plugins/VNWidgets.framework/"}) {
+        const std::string versions = r + fw + "Versions/";
+        if (!is_sim_link(versions + "Current", nullptr)) rename_file(versions, "Current", "_Current");
+    }
+    for (const char* fw : {"plugins/VNLM.framework/", "plugins/VNWidgets.framework/"}) {
+        const std::string folder = r + fw;
+        if (!is_sim_link(folder + "Resources", nullptr)) rename_file(folder, "Resources", "_Resources");
+    }
+    return 0;
+}
+
+void extract_and_delete_file(const std::string& archive, const std::string& local_path) {
+    std::string folder;
+    get_path_with_path(folder, local_path);
+    int result;
+    if (refuse_outside(local_path)) {
+        result = err_zip_open;
+    } else if (archive.size() >= 3 && archive.compare(archive.size() - 3, 3, ".7z") == 0) {
+        result = p7z_to_file(archive, folder, nullptr, 0);
+    } else {
+        result = zip_to_file(archive, folder, nullptr, 0);
+    }
+    if (result != 0) {
+        stg.error_flag = 1;
+        MACIBM_alert(0, tr("The installer cannot extract a file."), tr("Error: ") + error_str(result),
+                     tr("Compressed File: ") + archive, tr("Destination: ") + local_path, t_warn);
+    }
+    int chmod_result = 0;
+    if (local_path.find("Contents/MacOS/") != std::string::npos)
+        chmod_result = make_file_executable(local_path);
+    if (stg.log_actions) {
+        xer << "EXPANDING file " << local_path << ", with result=" << result << ".\n";
+        xer << "CHMODING  file " << local_path << ", with result=" << chmod_result << ".\n";
+    }
+    delete_file(archive);
+}
+
+int grab_files() {
+    const int n = (int)sim_info.size();
+    next.in_flight = 0.0f;
+    for (auto& s : next.streams) s.this_pass = 0.0f;
+
+    for (int j = 0; j < (int)servers.size(); ++j) {
+        if (j < (int)next.streams.size() && xtim.real_time < next.streams[j].retry_time) continue;
+        while ((int)next.streams.size() <= j) {
+            next_class::stream_info fresh;
+            fresh.retry_time = xtim.real_time;
+            next.streams.push_back(fresh);
+        }
+        next_class::stream_info& s = next.streams[j];
+        // A stream out of files still serves the retry list, so a file that failed on a broken
+        // mirror is fetched by a healthy one instead of waiting on the broken one for ever.
+        const bool out_of_files = !s.idle && s.file_index >= n;
+        if (s.idle || (out_of_files && !next.retry_list.empty())) {
+            if (!next.retry_list.empty()) {
+                s.file_index = next.retry_list.front();
+                next.retry_list.pop_front();
+            } else {
+                s.file_index = next.next_file;
+                next.next_file = std::min(next.next_file + 1, n);
+            }
+            s.idle = 0;
+        }
+        if (s.file_index >= n) continue;
+
+        file_version_struct& c = sim_info[s.file_index].current();
+        const std::string local = local_path_for(c.path);
+        const std::string url = servers[j].path + c.path + ".zip";
+        const std::string archive = temp_path + std::to_string(j) + ".zip";
+        const size_t slash = url.rfind('/');
+        crnt_file_name = slash == std::string::npos ? url : url.substr(slash + 1);
+        crnt_file_path = url;
+
+        if (path_has_no_file(c.path)) no_file_alert(c.path);
+
+        if (c.del) {
+            stg.file_status = 0;
+            if (!refuse_outside(local)) {
+                const int r = delete_file(local);
+                if (stg.log_actions)
+                    xer << "now we want to nuke a file: DELETING  file " << local << ", with result=" << r << ".\n";
+                note_folders(deleted_files, local);
+            }
+            s.idle = 1;
+        } else if (c.install) {
+            stg.file_status = 1;
+            const int r = http.net_check(j + 3, servers[j].host, url, archive);
+            if (r == 0) {
+                double fraction = 0.0;
+                http.make_stream_if_needed(j + 3);
+                if (const auto* rec = http.streams[j + 3]) {
+                    if (rec->content_length < 0 || rec->content_length == 0) fraction = -0.01;
+                    else fraction = (double)rec->bytes_done / (double)rec->content_length;
+                }
+                stg.file_progress = (float)fraction;
+                next.in_flight += (float)(fraction * c.comp_size);
+                s.this_pass += (float)(fraction * c.comp_size);
+            } else if (r == 1) {
+                extract_and_delete_file(archive, local);
+                c.match = 1;
+                next.comp_done += c.comp_size;
+                s.done += c.comp_size;
+                next.uncomp_done += c.uncomp_size;
+                s.idle = 1;
+            } else {
+                next.retry_list.push_front(s.file_index);
+                s.idle = 1;
+                s.retry_time = xtim.real_time + 30.0f;
+                s.status = tr("Server is not responding normally.");
+            }
+        } else {
+            stg.file_status = c.match ? 2 : 3;
+            s.idle = 1;
+        }
+    }
+
+    for (const auto& s : next.streams)
+        if (s.file_index < n) return stg.error_flag;
+
+    prune_empty_folders(deleted_files);
+    return 1;
+}
+
+void delete_files() {
+    std::set<std::string> folders;
+    for (auto& h : sim_info) {
+        auto& c = h.current();
+        if (!c.del) continue;
+        stg.file_status = 0;
+        const std::string local = local_path_for(c.path);
+        if (!refuse_outside(local)) {
+            const int r = delete_file(local);
+            if (stg.log_actions) xer << "DELETING  file " << local << ", with result=" << r << ".\n";
+            note_folders(folders, local);
+        }
+        c.match = 0;
+        c.sig_have = "NONE";
+    }
+    prune_empty_folders(folders);
+}
+
+void next_class::reset_all_streams() {
+    const int n = (int)sim_info.size();
+    // Each busy stream's own temporary archive; the destination is never touched here.
+    if (!temp_path.empty())
+        for (size_t j = 0; j < streams.size(); ++j)
+            if (streams[j].file_index < n) delete_file(temp_path + std::to_string(j) + ".zip");
+    next_file = 0;
+    retry_list.clear();
+    streams.clear();
+    start_time = xtim.real_time;
+    in_flight = comp_done = uncomp_done = 0.0f;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Download scheduler of the web road, extraction, folder creation and deletion.
+#include <list>
+#include <string>
+#include <vector>
+
+class next_class {
+public:
+    struct stream_info {
+        int file_index = 0;       // not below the manifest size: out of files
+        int idle = 1;
+        float this_pass = 0.0f;   // kilobytes of the current file received, as of the last pass
+        float done = 0.0f;        // compressed kilobytes completed
+        float retry_time = 0.0f;  // frame-clock seconds before which the stream is left alone
+        std::string status;
+    };
+
+    int next_file = 0;
+    std::vector<stream_info> streams;
+    float start_time = 0.0f;
+    float in_flight = 0.0f;
+    float comp_done = 0.0f;
+    float uncomp_done = 0.0f;
+    std::list<int> retry_list;    // most recent failure first
+
+    void reset_all_streams();
+};
+
+extern next_class next;
+extern std::string crnt_file_name;
+extern std::string crnt_file_path;
+
+// 0, or the error code of the folder that could not be made.
+int make_dirs();
+// 1 when every stream has run out of files, else the error flag of stg.
+int grab_files();
+void extract_and_delete_file(const std::string& archive, const std::string& local_path);
+void delete_files();

@@ -1,0 +1,27 @@
+#pragma once
+// The download servers and getting the manifest, from the web or from an install DVD.
+#include <string>
+#include <vector>
+
+struct server_t {
+    std::string host;    // as the HTTP client takes it, no trailing '/'
+    std::string path;    // URL prefix ending in the install name and '/'
+    std::string label;   // kept, never shown
+};
+
+extern std::vector<server_t> servers;
+
+const int this_installer_version = 20603;
+
+// Host serving "serverlist9.txt".
+const char* const server_list_host = VENTARO_SERVER_HOST;
+
+// One step of the web road; the caller watches servers and stg's stage.
+void UTL_download_directory();
+// One step of the DVD road; the caller watches dvd_path, install_name and stg's stage.
+void UTIL_scan_dvd();
+
+// Reads a downloaded server list into servers and install_name and applies the command-line
+// server options. Returns 0 when read, 1 after a newer installer was announced, 2 after a
+// newer format was announced.
+int read_server_list(const std::string& path);

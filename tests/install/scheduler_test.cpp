@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "install/install_state.h"
+#include "install/manifest.h"
+#include "install/scheduler.h"
+#include "install/server_list.h"
+#include "support/install_set.h"
+#include "support/temp_dir.h"
+
+using testsupport::exists;
+using testsupport::temp_dir;
+using testsupport::write_file;
+
+namespace {
+
+const std::string A(32, 'a');
+
+void add(const std::string& path, int install, int del, int match = 0) {
+    file_history_struct h;
+    file_version_struct v;
+    v.path = path;
+    v.sig_want = A;
+    v.install = install;
+    v.del = del;
+    v.match = match;
+    h.versions.push_back(v);
+    sim_info.push_back(h);
+}
+
+class Scheduler : public ::testing::Test {
+protected:
+    void SetUp() override {
+        stg_set_initial();
+        sim_info.clear();
+        servers.clear();
+        deleted_files.clear();
+        dest_dir_path = t / "dest/";
+        temp_path = t / "tmp/";
+        write_file(temp_path + ".keep", "");
+        next.reset_all_streams();
+    }
+    temp_dir t;
+};
+
+TEST_F(Scheduler, MakeDirsBuildsTheTreeAndMovesBlockingFoldersAside) {
+    dest_dir_path = t / "a/b/dest/";
+    add("V/Resources/x/y/file.txt", 1, 0);
+    add("V/Other/skipped/file.txt", 0, 0);
+    add("V/top.txt", 1, 0);
+    const std::string fw = dest_dir_path + "Resources/plugins/VNLM.framework/";
+    write_file(fw + "Versions/Current/real", "");
+    write_file(fw + "Resources/real", "");
+    const std::string wfw = dest_dir_path + "Resources/plugins/VNWidgets.framework/";
+    write_file(wfw + "Versions/A/x", "");
+    ASSERT_EQ(::symlink("A", (wfw + "Versions/Current").c_str()), 0);
+
+    ASSERT_EQ(make_dirs(), 0);
+    for (const char* f : {"Resources/x/y", "Output/FMS plans", "Output/logbooks", "Output/replays",
+                          "Output/situations", "Output/preferences"}) {
+        struct stat st;
+        EXPECT_EQ(::stat((dest_dir_path + f).c_str(), &st), 0) << f;
+    }
+    EXPECT_FALSE(exists(dest_dir_path + "Other"));
+    EXPECT_TRUE(exists(fw + "Versions/_Current/real"));
+    EXPECT_TRUE(exists(fw + "_Resources/real"));
+    struct stat st;
+    EXPECT_EQ(::lstat((wfw + "Versions/Current").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "a link stays";
+}
+
+TEST_F(Scheduler, MakeDirsReportsAFolderItCannotMake) {
+    write_file(t / "file_in_the_way", "");
+    dest_dir_path = t / "file_in_the_way/dest/";
+    EXPECT_NE(make_dirs(), 0);
+}
+
+TEST_F(Scheduler, DeletionsPruneFoldersTheyEmpty) {
+    write_file(dest_dir_path + "a/b/gone.txt", "x");
+    write_file(dest_dir_path + "a/keep/stays.txt", "x");
+    write_file(dest_dir_path + "c/gone.txt", "x");
+    write_file(dest_dir_path + "c/stays.txt", "x");
+    add("V/a/b/gone.txt", 0, 1);
+    add("V/c/gone.txt", 0, 1);
+    add("V/a/keep/stays.txt", 0, 0, 1);
+    delete_files();
+    EXPECT_FALSE(exists(dest_dir_path + "a/b"));
+    EXPECT_TRUE(exists(dest_dir_path + "a/keep/stays.txt"));
+    EXPECT_FALSE(exists(dest_dir_path + "c/gone.txt"));
+    EXPECT_TRUE(exists(dest_dir_path + "c/stays.txt"));
+    EXPECT_TRUE(exists(dest_dir_path));
+    EXPECT_EQ(sim_info[0].current().sig_have, "NONE");
+    EXPECT_EQ(stg.file_status, 0);
+}
+
+TEST_F(Scheduler, PassesHandOutFilesInOrderAndEndWhenAllStreamsRunOut) {
+    servers = {{"a", "/p/", ""}, {"b", "/p/", ""}, {"c", "/p/", ""}};
+    write_file(dest_dir_path + "d/old1", "x");
+    write_file(dest_dir_path + "d/old2", "x");
+    for (int i = 0; i < 10; ++i) add("V/s" + std::to_string(i), 0, 0, i % 2);
+    sim_info[3].current().del = 1;
+    sim_info[3].current().path = "V/d/old1";
+    sim_info[7].current().del = 1;
+    sim_info[7].current().path = "V/d/old2";
+
+    EXPECT_EQ(grab_files(), 0);
+    ASSERT_EQ(next.streams.size(), 3u);
+    EXPECT_EQ(next.streams[0].file_index, 0);
+    EXPECT_EQ(next.streams[1].file_index, 1);
+    EXPECT_EQ(next.streams[2].file_index, 2);
+    int passes = 1;
+    while (grab_files() == 0) ASSERT_LT(++passes, 10);
+    EXPECT_EQ(passes, 4);   // ten files, one per stream per pass, one more pass to see the end
+    EXPECT_EQ(next.next_file, 10);
+    EXPECT_FALSE(exists(dest_dir_path + "d")) << "emptied folder pruned at the end";
+    EXPECT_TRUE(exists(dest_dir_path));
+    EXPECT_TRUE(deleted_files.count(dest_dir_path + "d/"));
+}
+
+TEST_F(Scheduler, StreamsOutOfFilesStillServeTheRetryList) {
+    servers = {{"a", "/p/", ""}, {"b", "/p/", ""}};
+    add("V/a", 0, 0);
+    add("V/b", 0, 0);
+    next.streams.resize(2);
+    for (auto& s : next.streams) {
+        s.file_index = 2;   // both ran out of files
+        s.idle = 0;
+    }
+    next.streams[1].file_index = 1;      // its server failed on file 1: it waits, holding it
+    next.streams[1].idle = 1;
+    next.streams[1].retry_time = 1e9f;
+    next.next_file = 2;
+    next.retry_list = {1};
+    EXPECT_EQ(grab_files(), 0);
+    EXPECT_EQ(next.streams[0].file_index, 1);
+    EXPECT_TRUE(next.retry_list.empty());
+    EXPECT_EQ(grab_files(), 0) << "the waiting stream still holds its file";
+    next.streams[1].retry_time = 0;
+    EXPECT_EQ(grab_files(), 1);
+}
+
+TEST_F(Scheduler, NoServersEndsAtOnce) {
+    add("V/a", 1, 0);
+    EXPECT_EQ(grab_files(), 1);
+}
+
+TEST_F(Scheduler, ExtractionMakesProgramsExecutableAndDeletesTheArchive) {
+    const std::string local = dest_dir_path + "App.app/Contents/MacOS/App";
+    write_file(dest_dir_path + "App.app/Contents/MacOS/.keep", "");
+    testsupport::write_zip(temp_path + "0.zip", {{"App", "#!/bin/sh\n"}}, 0644);
+    extract_and_delete_file(temp_path + "0.zip", local);
+    struct stat st;
+    ASSERT_EQ(::stat(local.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    EXPECT_FALSE(exists(temp_path + "0.zip"));
+    EXPECT_EQ(stg.error_flag, 0);
+
+    write_file(temp_path + "1.zip", "not a zip");
+    extract_and_delete_file(temp_path + "1.zip", dest_dir_path + "x.txt");
+    EXPECT_EQ(stg.error_flag, 1);
+    EXPECT_FALSE(exists(temp_path + "1.zip"));
+}
+
+TEST_F(Scheduler, ResetDeletesEachBusyStreamsOwnArchiveOnly) {
+    add("V/a.txt", 1, 0);
+    add("V/b.txt", 1, 0);
+    write_file(dest_dir_path + "a.txt.zip", "user file");
+    write_file(temp_path + "0.zip", "partial");
+    write_file(temp_path + "1.zip", "partial");
+    next.streams.resize(3);
+    next.streams[0].file_index = 0;
+    next.streams[0].idle = 0;
+    next.streams[1].file_index = 2;   // out of files
+    next.streams[2].file_index = 1;
+    next.retry_list = {1};
+    next.next_file = 2;
+    next.comp_done = 5;
+    next.reset_all_streams();
+    EXPECT_FALSE(exists(temp_path + "0.zip"));
+    EXPECT_TRUE(exists(temp_path + "1.zip"));
+    EXPECT_TRUE(exists(dest_dir_path + "a.txt.zip"));
+    EXPECT_TRUE(next.streams.empty());
+    EXPECT_TRUE(next.retry_list.empty());
+    EXPECT_EQ(next.next_file, 0);
+    EXPECT_EQ(next.comp_done, 0.0f);
+}
+
+}  // namespace
