@@ -427,6 +427,26 @@ struct engine {
     }
 
     // ---- allocation ----------------------------------------------------------------------
+    // Takes tree chunk v for a request of nb bytes, rsize bytes over. A usable remainder becomes
+    // the victim (small requests) or goes back into the bins (large ones).
+    static void* carve_tree_chunk(malloc_state* m, tchunk* v, size_t nb, size_t rsize, bool remainder_is_victim) {
+        chunk* vc = reinterpret_cast<chunk*>(v);
+        if (!ok_address(m, v)) corruption();
+        chunk* r = plus(vc, nb);
+        check(chunksize(vc) == rsize + nb);
+        if (!ok_next(v, r)) corruption();
+        unlink_large_chunk(m, v);
+        if (rsize < kMinChunk) {
+            set_inuse_and_pinuse(m, vc, rsize + nb);
+        } else {
+            set_size_and_pinuse_of_inuse_chunk(m, vc, nb);
+            set_size_and_pinuse_of_free_chunk(r, rsize);
+            if (remainder_is_victim) replace_victim(m, r, rsize);
+            else insert_chunk(m, r, rsize);
+        }
+        return chunk2mem(vc);
+    }
+
     static void* tmalloc_small(malloc_state* m, size_t nb) {
         const unsigned i = bit2idx(least_bit(m->tree_map));
         tchunk* v = *treebin_at(m, i);
@@ -439,20 +459,7 @@ struct engine {
                 v = t;
             }
         }
-        chunk* vc = reinterpret_cast<chunk*>(v);
-        if (!ok_address(m, v)) corruption();
-        chunk* r = plus(vc, nb);
-        check(chunksize(vc) == rsize + nb);
-        if (!ok_next(v, r)) corruption();
-        unlink_large_chunk(m, v);
-        if (rsize < kMinChunk) {
-            set_inuse_and_pinuse(m, vc, rsize + nb);
-        } else {
-            set_size_and_pinuse_of_inuse_chunk(m, vc, nb);
-            set_size_and_pinuse_of_free_chunk(r, rsize);
-            replace_victim(m, r, rsize);
-        }
-        return chunk2mem(vc);
+        return carve_tree_chunk(m, v, nb, rsize, true);
     }
 
     static void* tmalloc_large(malloc_state* m, size_t nb) {
@@ -492,20 +499,7 @@ struct engine {
             t = leftmost_child(t);
         }
         if (v == nullptr || rsize >= m->victim_size - nb) return nullptr;
-        chunk* vc = reinterpret_cast<chunk*>(v);
-        if (!ok_address(m, v)) corruption();
-        chunk* r = plus(vc, nb);
-        check(chunksize(vc) == rsize + nb);
-        if (!ok_next(v, r)) corruption();
-        unlink_large_chunk(m, v);
-        if (rsize < kMinChunk) {
-            set_inuse_and_pinuse(m, vc, rsize + nb);
-        } else {
-            set_size_and_pinuse_of_inuse_chunk(m, vc, nb);
-            set_size_and_pinuse_of_free_chunk(r, rsize);
-            insert_chunk(m, r, rsize);
-        }
-        return chunk2mem(vc);
+        return carve_tree_chunk(m, v, nb, rsize, false);
     }
 
     // Caller holds the lock.

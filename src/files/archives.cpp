@@ -120,9 +120,10 @@ bool stays_inside(int rootfd, std::vector<std::string>& stack, const std::string
 // Resolution that would leave the output folder is a refused name, whatever the kernel calls it.
 int contained_errno() { return errno == EXDEV ? EPERM : errno; }
 
-int write_all(int fd, const char* p, size_t n) {
+// Writes all n bytes, at offset at, or at the file position when at is negative.
+int write_all(int fd, const char* p, size_t n, off_t at = -1) {
     while (n) {
-        const ssize_t w = ::write(fd, p, n);
+        const ssize_t w = at < 0 ? ::write(fd, p, n) : ::pwrite(fd, p, n, at);
         if (w < 0) {
             if (errno == EINTR) continue;
             return errno;
@@ -130,6 +131,7 @@ int write_all(int fd, const char* p, size_t n) {
         if (w == 0) return EIO;
         p += w;
         n -= size_t(w);
+        if (at >= 0) at += w;
     }
     return 0;
 }
@@ -173,20 +175,7 @@ public:
     int error() const { return err_; }
     int fd() const { return fd_; }
     int write(const char* p, size_t n) { return write_all(fd_, p, n); }
-    int pwrite_all(const char* p, size_t n, off_t at) {
-        while (n) {
-            const ssize_t w = ::pwrite(fd_, p, n, at);
-            if (w < 0) {
-                if (errno == EINTR) continue;
-                return errno;
-            }
-            if (w == 0) return EIO;
-            p += w;
-            n -= size_t(w);
-            at += w;
-        }
-        return 0;
-    }
+    int pwrite_all(const char* p, size_t n, off_t at) { return write_all(fd_, p, n, at); }
     // Closes (a failing close is a failed write) and puts the file under its final name.
     int commit() {
         const int fd = fd_;
