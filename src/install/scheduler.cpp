@@ -129,7 +129,8 @@ void extract_and_delete_file(const std::string& archive, const std::string& loca
     std::string folder;
     get_path_with_path(folder, local_path);
     int result;
-    if (refuse_outside(local_path)) {
+    const bool outside = refuse_outside(local_path);
+    if (outside) {
         result = err_zip_open;
     } else if (archive.size() >= 3 && archive.compare(archive.size() - 3, 3, ".7z") == 0) {
         result = p7z_to_file(archive, folder, nullptr, 0);
@@ -142,7 +143,7 @@ void extract_and_delete_file(const std::string& archive, const std::string& loca
                      tr("Compressed File: ") + archive, tr("Destination: ") + local_path, t_warn);
     }
     int chmod_result = 0;
-    if (local_path.find("Contents/MacOS/") != std::string::npos)
+    if (!outside && local_path.find("Contents/MacOS/") != std::string::npos)
         chmod_result = make_file_executable(local_path);
     if (stg.log_actions) {
         xer << "EXPANDING file " << local_path << ", with result=" << result << ".\n";

@@ -162,6 +162,19 @@ TEST_F(Scheduler, ExtractionMakesProgramsExecutableAndDeletesTheArchive) {
     extract_and_delete_file(temp_path + "1.zip", dest_dir_path + "x.txt");
     EXPECT_EQ(stg.error_flag, 1);
     EXPECT_FALSE(exists(temp_path + "1.zip"));
+
+    // A program path outside the destination is neither extracted into nor made executable.
+    stg.error_flag = 0;
+    const std::string outside = t / "elsewhere/App.app/Contents/MacOS/App";
+    write_file(outside, "theirs");
+    ASSERT_EQ(::chmod(outside.c_str(), 0644), 0);
+    testsupport::write_zip(temp_path + "2.zip", {{"App", "ours"}}, 0644);
+    extract_and_delete_file(temp_path + "2.zip", outside);
+    ASSERT_EQ(::stat(outside.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_EQ(testsupport::read_file(outside), "theirs");
+    EXPECT_EQ(stg.error_flag, 1);
+    EXPECT_FALSE(exists(temp_path + "2.zip"));
 }
 
 TEST_F(Scheduler, ResetDeletesEachBusyStreamsOwnArchiveOnly) {
