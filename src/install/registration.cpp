@@ -46,10 +46,17 @@ void register_new_ventaro() {
     }
     for (const auto& line : read_lines(file))
         if (line == dest_dir_path) return;
+    // A file edited by hand may lack its last line end; the new path must not join that line.
+    bool needs_line_end = false;
+    if (FILE* r = std::fopen(file.c_str(), "rb")) {
+        if (std::fseek(r, -1, SEEK_END) == 0) needs_line_end = std::fgetc(r) != '\n';
+        std::fclose(r);
+    }
     FILE* f = std::fopen(file.c_str(), "a");
     bool ok = f != nullptr;
     if (f) {
-        ok = std::fprintf(f, "%s\n", dest_dir_path.c_str()) >= 0;
+        if (needs_line_end) ok = std::fputc('\n', f) != EOF;
+        ok = std::fprintf(f, "%s\n", dest_dir_path.c_str()) >= 0 && ok;
         ok = (std::fclose(f) == 0) && ok;
     }
     if (!ok) xer << "WARNING: could not append registration file: " << file << "\n";

@@ -2,10 +2,10 @@
 // Opening a web page in the user's browser.
 #include <string>
 
-// Starts the opener program (found on PATH, "xdg-open" unless replaced) with the address and
-// waits for it to hand the page over. Returns 0, or an errno value when it cannot be started,
-// or the program's nonzero exit status.
+// Hands the address to the desktop (SDL_OpenURL, which starts xdg-open from PATH), or, when a
+// program was set, starts that program with the address and waits for it. Returns 0, or an errno
+// value when it cannot be started, or the program's nonzero exit status (-1 from the desktop path).
 int platform_open_web_page(const std::string& url);
 
-// Replaces the opener program; an empty name restores "xdg-open".
+// Replaces the opener with a program (tests); an empty name goes back to the desktop.
 void platform_set_web_page_program(const std::string& program);

@@ -33,6 +33,13 @@ TEST_F(Registration, AppendsEachDestinationOnce) {
     EXPECT_EQ(read_file(reg_file()), t / "copy1/\n" + t / "copy1\n");
 }
 
+TEST_F(Registration, AppendingAfterALastLineWithoutLineEndKeepsBothPaths) {
+    write_file(reg_file(), t / "old");
+    dest_dir_path = t / "new/";
+    register_new_ventaro();
+    EXPECT_EQ(read_file(reg_file()), t / "old\n" + t / "new/\n");
+}
+
 TEST_F(Registration, ReadsWholeLinesOfAnyLengthAndCrLf) {
     const std::string deep = t / (std::string(200, 'd') + "/" + std::string(200, 'e') + "/" +
                                    std::string(200, 'f') + "/" + std::string(200, 'g') + "/" +

@@ -1,0 +1,36 @@
+#include "platform/web_page.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/temp_dir.h"
+
+using namespace testsupport;
+
+// The desktop path goes through xdg-open on PATH; a stub there records what it was given.
+TEST(WebPage, TheDesktopOpenerGetsTheAddress) {
+    temp_dir t;
+    write_file(t / "bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + (t / "opened") + "\"\n");
+    ::chmod((t / "bin/xdg-open").c_str(), 0755);
+    const char* old = std::getenv("PATH");
+    const std::string saved = old ? old : "";
+    ::setenv("PATH", ((t / "bin") + ":" + saved).c_str(), 1);
+    const int rc = platform_open_web_page("http://example.invalid/a page?x=1");
+    ::setenv("PATH", saved.c_str(), 1);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(read_file(t / "opened"), "http://example.invalid/a page?x=1");
+}
+
+TEST(WebPage, AReplacedOpenerReportsItsFailure) {
+    temp_dir t;
+    write_file(t / "opener", "#!/bin/sh\nexit 3\n");
+    ::chmod((t / "opener").c_str(), 0755);
+    platform_set_web_page_program(t / "opener");
+    EXPECT_EQ(platform_open_web_page("http://example.invalid/"), 3);
+    platform_set_web_page_program(t / "missing-opener");
+    EXPECT_NE(platform_open_web_page("http://example.invalid/"), 0);
+    platform_set_web_page_program("");
+}
