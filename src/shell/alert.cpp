@@ -54,13 +54,15 @@ void __MACIBM_alert(int return_panel, const std::string& l1, const std::string& 
         if (!(l1.empty() && l2.empty() && l3.empty() && l4.empty())) show_native_box(a, b);
     }
 
+    const bool ending = type == t_quit || type == t_crash || nested;
     if (type != t_lang || nested) {
+        // The memory report comes first, so the alert's own lines close the log.
+        if (ending) dump_mem_stats("MACIBM_alert (with code t_crash or t_quit)");
         xer << "\n" << l1 << "\n" << l2 << "\n" << l3 << "\n" << l4 << "\n" << suffix << "\n";
         xer.flush();
     }
 
-    if (type == t_quit || type == t_crash || nested) {
-        dump_mem_stats("MACIBM_alert (with code t_crash or t_quit)");
+    if (ending) {
         MACIBM_finishup(0);
         app_done = 1;
         if (type == t_crash || nested) std::abort();

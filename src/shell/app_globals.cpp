@@ -11,13 +11,13 @@ std::string stls[13];
 
 void MACIBM_set_app_path(std::string& out, int bundle) {
     const std::string b = platform::bundle_path();
-    if (bundle) {
-        out = b;
-    } else {
-        const std::size_t slash = b.find_last_of('/');
-        out = slash == std::string::npos ? std::string("/") : b.substr(0, slash + 1);
-    }
+    out = b;
     set_path_to_right_dirchars(out);
+    if (!bundle) {
+        // The folder is cut from the repaired path; a '/' at the very end does not count.
+        const std::size_t slash = out.size() > 1 ? out.find_last_of('/', out.size() - 2) : std::string::npos;
+        out = slash == std::string::npos ? std::string("/") : out.substr(0, slash + 1);
+    }
     const int cs = platform::volume_case_sensitive(b);
     if (cs >= 0) g_case_sensitive = cs;
 }

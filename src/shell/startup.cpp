@@ -33,7 +33,8 @@ void write_log_header() {
     }
     xer << "\n";
     const std::string model = platform::cpu_model();
-    xer << "CPU type: " << (model.empty() ? std::string("?") : model) << " \n";
+    // The processor's name ends in a blank and the speeds follow on the same line.
+    xer << "CPU type: " << (model.empty() ? std::string("?") : model) << " ";
     const int mhz = platform::cpu_mhz();
     const long long ram = platform::physical_memory_mb();
     xer << "CPU speed (mhz): " << (mhz < 0 ? std::string("?") : std::to_string(mhz)) << " "
