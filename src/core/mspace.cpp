@@ -71,7 +71,9 @@ mspace create_mspace(size_t capacity, int locked) {
 
 mspace create_mspace_with_base(void* base, size_t capacity, int locked) {
     E::init_mparams(nullptr);
-    if (capacity <= E::kStateChunk + E::kTopFoot || capacity >= capacity_limit()) return nullptr;
+    // A misaligned base loses its first bytes to alignment; they must not be counted as room.
+    const size_t lead = heapeng::align_offset(addr(base) + 2 * heapeng::W);
+    if (capacity <= lead + E::kStateChunk + E::kTopFoot || capacity >= capacity_limit()) return nullptr;
     malloc_state* m = init_user_mstate(addr(base), capacity);
     m->first_segment.segment_flags = heapeng::kSegExtern;
     set_locked(m, locked);

@@ -379,10 +379,11 @@ void* nedprealloc(nedpool* p, void* mem, size_t size) {
             return ret;
         }
     }
+    // The block is resized in its own heap, which mspace_realloc locks. Keeping this thread's heap
+    // locked meanwhile would deadlock against a thread resizing one of our blocks the other way.
     mspace m = get_locked_heap(p, tc, heap_index, size);
-    void* ret = mspace_realloc(m, mem, size);
     release_heap(m);
-    return ret;
+    return mspace_realloc(m, mem, size);
 }
 
 void nedpfree(nedpool* p, void* mem) {

@@ -172,6 +172,9 @@ TEST(MspaceCreate, MapsWholeGranularityUnitsAndRefusesTinyRegions) {
     std::vector<char> region(64 * KiB);
     const size_t least = mspace_state_chunk_size() + mspace_top_foot();
     EXPECT_EQ(create_mspace_with_base(region.data(), least, 0), nullptr);
+    // Off by 8 from the payload alignment: 8 bytes go to alignment, so one byte over is no room.
+    char* aligned = region.data() + (16 - reinterpret_cast<uintptr_t>(region.data()) % 16) % 16;
+    EXPECT_EQ(create_mspace_with_base(aligned + 8, least + 1, 0), nullptr);
     mspace inside = create_mspace_with_base(region.data(), region.size(), 0);
     ASSERT_NE(inside, nullptr);
     void* p = mspace_malloc(inside, 1000);

@@ -2,8 +2,10 @@
 // heap growth under contention, the zeroed and grouped forms, and cross-thread frees.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <random>
@@ -293,6 +295,61 @@ TEST(PoolStress, EightThreadsFreeEachOthersBlocks) {
     const mallinfo mi = nedpmallinfo(p);
     EXPECT_EQ(mi.uordblks + mi.fordblks, nedpmalloc_footprint(p));
     neddestroypool(p);
+}
+
+// Threads on different heaps resize blocks that other threads allocated (too large for the caches,
+// so every resize goes to the block's own heap). Exits 0 when every resize kept its contents.
+[[noreturn]] void resize_each_others_blocks() {
+    nedpool* p = nedcreatepool(0, 0);
+    std::mutex lock;
+    std::vector<std::pair<unsigned char*, size_t>> exchange;
+    std::atomic<bool> failed{false};
+    std::vector<std::thread> ts;
+    for (int t = 0; t < 8; ++t) {
+        ts.emplace_back([&, t] {
+            std::mt19937 rng(7 + t);
+            for (int i = 0; i < 2000 && !failed; ++i) {
+                const size_t n = 9000 + rng() % 20000;
+                auto* b = static_cast<unsigned char*>(nedpmalloc(p, n));
+                std::memset(b, t + 1, n);
+                std::pair<unsigned char*, size_t> theirs{nullptr, 0};
+                {
+                    std::lock_guard<std::mutex> g(lock);
+                    exchange.push_back({b, n});
+                    if (exchange.size() > 16) {
+                        theirs = exchange.front();
+                        exchange.erase(exchange.begin());
+                    }
+                }
+                if (theirs.first == nullptr) continue;
+                const unsigned char fill = theirs.first[0];
+                const size_t m = 9000 + rng() % 30000;
+                auto* r = static_cast<unsigned char*>(nedprealloc(p, theirs.first, m));
+                for (size_t k = 0; k < std::min(m, theirs.second); k += 997)
+                    if (r[k] != fill) failed = true;
+                nedpfree(p, r);
+            }
+        });
+    }
+    for (auto& t : ts) t.join();
+    for (auto& [q, n] : exchange) nedpfree(p, q);
+    neddestroypool(p);
+    std::_Exit(failed ? 1 : 0);
+}
+
+// In a child with a watchdog, so that threads waiting on each other's heaps fail the test instead
+// of hanging it.
+TEST(PoolStress, ThreadsResizeEachOthersBlocksWithoutWaitingOnEachOther) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::thread([] {
+                std::this_thread::sleep_for(std::chrono::seconds(30));
+                std::_Exit(2);
+            }).detach();
+            resize_each_others_blocks();
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
