@@ -585,9 +585,11 @@ int unzip_resource_fork(unzFile uf, int rootfd, const std::string& rel, const st
     int err = read_entry(uf, info, data);
     if (!err) err = apply_apple_double(rootfd, target, data);
     if (err) {
+        // The file described: the "._" that begins the last component goes.
         std::string described = path;
-        const size_t at = described.rfind("._");
-        if (at != std::string::npos) described.erase(at, 2);
+        const size_t path_slash = described.rfind('/');
+        const size_t at = path_slash == std::string::npos ? 0 : path_slash + 1;
+        if (described.compare(at, 2, "._") == 0) described.erase(at, 2);
         xer << "Unzip RF failed with error " << err << ". file = " << sErrFile.load() << " line = " << sErrLine.load()
             << ". inFile=" << full_path(described) << ".\n";
     }
