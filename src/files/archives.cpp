@@ -293,10 +293,8 @@ int make_folder_entry(int rootfd, std::string rel) {
 int finish_plain(staged_file& out, const unz_file_info64& info) {
     if (info.external_fa != 0) {
         // Attributes from DOS carry no Unix mode in the upper half; they must not become mode 000.
-        if ((info.external_fa >> 16) != 0 && ::fchmod(out.fd(), mode_t((info.external_fa >> 16) & 0777)) != 0) {
-            NOTE_FAILURE();
-            return errno;
-        }
+        // The mode is best effort: volumes without Unix modes (FAT) refuse it, and the file is fine.
+        if ((info.external_fa >> 16) != 0) (void)::fchmod(out.fd(), mode_t((info.external_fa >> 16) & 0777));
         std::time_t now = std::time(nullptr);
         std::tm when;
         ::localtime_r(&now, &when);
