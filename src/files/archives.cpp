@@ -293,10 +293,8 @@ int make_folder_entry(int rootfd, std::string rel) {
 int finish_plain(staged_file& out, const unz_file_info64& info) {
     if (info.external_fa != 0) {
         // Attributes from DOS carry no Unix mode in the upper half; they must not become mode 000.
-        if ((info.external_fa >> 16) != 0 && ::fchmod(out.fd(), mode_t((info.external_fa >> 16) & 0777)) != 0) {
-            NOTE_FAILURE();
-            return errno;
-        }
+        // The mode is best effort: volumes without Unix modes (FAT) refuse it, and the file is fine.
+        if ((info.external_fa >> 16) != 0) (void)::fchmod(out.fd(), mode_t((info.external_fa >> 16) & 0777));
         std::time_t now = std::time(nullptr);
         std::tm when;
         ::localtime_r(&now, &when);
@@ -585,9 +583,11 @@ int unzip_resource_fork(unzFile uf, int rootfd, const std::string& rel, const st
     int err = read_entry(uf, info, data);
     if (!err) err = apply_apple_double(rootfd, target, data);
     if (err) {
+        // The file described: the "._" that begins the last component goes.
         std::string described = path;
-        const size_t at = described.rfind("._");
-        if (at != std::string::npos) described.erase(at, 2);
+        const size_t path_slash = described.rfind('/');
+        const size_t at = path_slash == std::string::npos ? 0 : path_slash + 1;
+        if (described.compare(at, 2, "._") == 0) described.erase(at, 2);
         xer << "Unzip RF failed with error " << err << ". file = " << sErrFile.load() << " line = " << sErrLine.load()
             << ". inFile=" << full_path(described) << ".\n";
     }

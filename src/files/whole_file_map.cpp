@@ -6,10 +6,11 @@
 #include <unistd.h>
 
 whole_file_map::whole_file_map(const std::string& full_path) {
-    const int fd = ::open(full_path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a FIFO with no writer would otherwise wait forever.
+    const int fd = ::open(full_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return;
     }

@@ -5,6 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 namespace platform {
@@ -52,8 +53,9 @@ int open_walking(int dirfd, const std::string& rel, int flags, mode_t mode) {
 }  // namespace
 
 int open_beneath(int dirfd, const std::string& rel, int flags, mode_t mode) {
-    static bool no_openat2 = false;
-    if (!no_openat2) {
+    // Several extractions run at once on worker threads.
+    static std::atomic<bool> no_openat2{false};
+    if (!no_openat2.load(std::memory_order_relaxed)) {
         struct open_how how = {};
         how.flags = uint64_t(flags | O_CLOEXEC);
         how.mode = (flags & (O_CREAT | O_TMPFILE)) ? mode : 0;
@@ -64,7 +66,7 @@ int open_beneath(int dirfd, const std::string& rel, int flags, mode_t mode) {
             fd = ::syscall(SYS_openat2, dirfd, name, &how, sizeof how);
         } while (fd < 0 && errno == EAGAIN);
         if (fd >= 0 || errno != ENOSYS) return int(fd);
-        no_openat2 = true;
+        no_openat2.store(true, std::memory_order_relaxed);
     }
     return open_walking(dirfd, rel, flags, mode);
 }

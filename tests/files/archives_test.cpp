@@ -18,6 +18,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,37 @@ TEST_F(Archives, FailuresAndWhatTheyLeave) {
     // No entries at all fails at the first entry.
     make_zip(work / "empty.zip", {});
     EXPECT_NE(zip_to_file(work / "empty.zip", out() + "/", nullptr, 0), 0);
+}
+
+// What the log says when an entry fails, for each kind of entry: its own line (plain files, links
+// and AppleDouble data; folders have none), then the entry line, then the archive line.
+TEST_F(Archives, FailureLogLinesForEachKindOfEntry) {
+    const std::string zp = work / "a.zip";
+    const std::string dir = out() + "/";
+    const struct {
+        const char* what;
+        std::vector<zentry> entries;
+        int code;
+        std::string own_line;
+    } cases[] = {
+        {"plain file", {{"nofolder/f", "x"}}, ENOENT,
+         "Zip to file failed with error 2. file = archives.cpp line = N. inFile=" + dir + "nofolder/f.\n"},
+        {"link", {{"l", "../outside", kLink}}, EPERM,
+         "Zip to symlink failed with error 1. file = archives.cpp line = N. inFile=" + dir + "l.\n"},
+        {"AppleDouble data", {{"d/", "", 0x41ED0000u}, {"__MACOSX/d/._a._b", "not AppleDouble data"}}, 20012,
+         "Unzip RF failed with error 20012. file = archives.cpp line = N. inFile=" + dir + "d/a._b.\n"},
+        {"folder", {{"no/such/", "", 0x41ED0000u}}, ENOENT, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        make_zip(zp, c.entries);
+        const size_t before = log().size();
+        EXPECT_EQ(zip_to_file(zp, dir, nullptr, 0), c.code);
+        const std::string code = std::to_string(c.code);
+        EXPECT_EQ(std::regex_replace(log().substr(before), std::regex("line = [0-9]+"), "line = N"),
+                  c.own_line + "UNZIP zip_to_file failed with err=" + code + "\nZip to file failed with error err = " +
+                      code + ". file = archives.cpp line = N. zip_file=" + zp + ", out_dir=" + dir + ".\n");
+    }
 }
 
 // A write that cannot complete (here: over the process's file size limit) is an error, and the

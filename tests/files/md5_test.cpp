@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -117,6 +118,10 @@ TEST(Md5, EmptyFileLinksAndMissingFile) {
     EXPECT_EQ(calc_file_md5(tmp / "missing", md5), 20006);
     EXPECT_EQ(md5, "unchanged");
     EXPECT_EQ(calc_file_md5(tmp.path(), md5), 20006);
+    EXPECT_EQ(md5, "unchanged");
+    // A FIFO has nothing to map, and must not wait for a writer that never comes.
+    ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0644), 0);
+    EXPECT_EQ(calc_file_md5(tmp / "fifo", md5), 20006);
     EXPECT_EQ(md5, "unchanged");
 }
 
