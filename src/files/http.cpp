@@ -167,8 +167,7 @@ void down_class::MakeRequest(const char* path, bool post, const std::map<std::st
     recv_buf.clear();
     headers.clear();
     content_length = -1;
-    status = 0;
-    reason.clear();
+    status = 0;   // the reason phrase stays until the next status line replaces it
     bytes_done = 0;
     last_activity = xtim.real_time;
     headers_done = false;
@@ -248,9 +247,7 @@ void down_class::parse_head() {
                     if (content_length < 0) err = err_net_bad_state;
                 }
             } else if (status > 0) {
-                // An interim (1xx) head says nothing about the final response: forget it.
-                status = 0;
-                reason.clear();
+                // An interim (1xx) head's fields say nothing about the final response: forget them.
                 headers.clear();
             }
             continue;

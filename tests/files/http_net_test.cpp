@@ -210,6 +210,44 @@ TEST_F(Http, FailureBlockForAnErrorStatus) {
                          "   IsErr      =0\n   GetStat    =3\n   GetOSErr   =0\n   response   =Not Found (#404)\n\n");
 }
 
+// A reset after the request: the failure block shows the last status line read for this stream,
+// even one of an earlier response on the same connection, and the status of this one.
+TEST_F(Http, FailureBlockAfterAReset) {
+    struct row {
+        const char* what;
+        http_script script;
+        std::vector<std::string> paths;   // fetched in turn; all but the last succeed
+        std::string response;             // the block's last line
+    };
+    const std::string one = "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none";
+    const row rows[] = {
+        {"a kept connection reset under the next request",
+         {http_step::request(), http_step::send(one), http_step::request(), http_step::reset()},
+         {"/a", "/b"},
+         "   response   =OK (#0)\n\n"},
+        {"an interim head, then a reset",
+         {http_step::request(), http_step::send("HTTP/1.1 100 Continue\r\n\r\n"), http_step::pause(50),
+          http_step::reset()},
+         {"/b"},
+         "   response   =Continue (#100)\n\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        http.reset_for_test();
+        xer.open(tmp / "log.txt");
+        scripted_http_server s({r.script});
+        use_proxy(s);
+        for (size_t i = 0; i + 1 < r.paths.size(); ++i) ASSERT_EQ(fetch(0, "files.example", r.paths[i], tmp / "a"), 1);
+        EXPECT_EQ(fetch(0, "files.example", r.paths.back(), tmp / "b"), 2);
+        EXPECT_EQ(s.connections(), 1);
+        EXPECT_EQ(http.streams[0], nullptr);
+        EXPECT_EQ(log(), "HTTP Error for " + (tmp / "b") + "\n   server     =files.example\n   file       =" +
+                             r.paths.back() +
+                             "\n   IsDone     =1\n   IsComplete =0\n   IsErr      =0\n   GetStat    =3\n"
+                             "   GetOSErr   =0\n" + r.response);
+    }
+}
+
 TEST_F(Http, TimesOutOnlyAfterSixtySecondsWithoutData) {
     struct row {
         const char* what;
