@@ -39,16 +39,30 @@ constexpr size_t kUseMmap = 1, kUseLock = 2, kNonContig = 4;
 constexpr size_t kSegMapped = 1, kSegExtern = 8;
 constexpr size_t kTopBit = W * 8 - 1;
 
+// A chunk's boundary words. A thread reads its own block's header without the heap lock (to find
+// its size and heap) while a lock holder freeing the neighbour may rewrite the pinuse bit in the same
+// word. Relaxed atomic access keeps that well defined; it compiles to plain loads and stores.
+struct heap_word {
+    size_t raw;
+    operator size_t() const noexcept { return __atomic_load_n(&raw, __ATOMIC_RELAXED); }
+    heap_word& operator=(size_t v) noexcept {
+        __atomic_store_n(&raw, v, __ATOMIC_RELAXED);
+        return *this;
+    }
+    heap_word& operator|=(size_t v) noexcept { return *this = size_t(*this) | v; }
+    heap_word& operator&=(size_t v) noexcept { return *this = size_t(*this) & v; }
+};
+
 struct chunk {
-    size_t prev_word;
-    size_t size_word;
+    heap_word prev_word;
+    heap_word size_word;
     chunk* next_free;
     chunk* prev_free;
 };
 
 struct tchunk {
-    size_t prev_word;
-    size_t size_word;
+    heap_word prev_word;
+    heap_word size_word;
     tchunk* next_free;
     tchunk* prev_free;
     tchunk* child[2];

@@ -16,6 +16,7 @@
 
 // Exhaustion is tested on purpose: the sanitizer's allocator must answer null instead of stopping.
 extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" const char* __tsan_default_options() { return "allocator_may_return_null=1"; }
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -21,6 +22,8 @@ TEST(WebPage, TheDesktopOpenerGetsTheAddress) {
     const int rc = platform_open_web_page("http://example.invalid/a page?x=1");
     ::setenv("PATH", saved.c_str(), 1);
     EXPECT_EQ(rc, 0);
+    // The desktop opener is started detached: give the stub a bounded while to write.
+    for (int i = 0; i < 500 && read_file(t / "opened").empty(); ++i) ::usleep(10000);
     EXPECT_EQ(read_file(t / "opened"), "http://example.invalid/a page?x=1");
 }
 
