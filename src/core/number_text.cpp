@@ -136,7 +136,7 @@ int int_rand(int lo, int hi) {
     if (hi < lo) {
         char range[80];
         std::snprintf(range, sizeof range, "lo=%1.0f hi=%1.0f", static_cast<double>(lo), static_cast<double>(hi));
-        MACIBM_alert(0, "int rand range negative!", range, "", "", t_crash);
+        __MACIBM_alert(0, "int rand range negative!", range, "", "", t_crash, "QFutils/GenH/qf_math", 604);
         return lo;
     }
     const long long span = static_cast<long long>(hi) - lo + 1;

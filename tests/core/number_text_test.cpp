@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "shell/log.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -134,12 +135,18 @@ TEST(IntRand, StaysInRangeAndEqualBoundsDrawNothing) {
 TEST(IntRandDeathTest, ReversedRangeIsACrash) {
     GTEST_FLAG_SET(death_test_style, "fast");  // the child must share this test's folder
     testsupport::temp_dir tmp;
+    ASSERT_TRUE(xer.open(tmp / "log.txt"));
     EXPECT_DEATH(
         {
             if (chdir(tmp.path().c_str()) != 0) std::abort();  // keep its stack crawl out of the build tree
             int_rand(5, 1);
         },
         "int rand range negative! lo=5 hi=1");
+    xer.close();
+    // The alert names the maths header's place, not wherever this build keeps its sources.
+    EXPECT_NE(testsupport::read_file(tmp / "log.txt")
+                  .find("int rand range negative!\nlo=5 hi=1\n\n\n(QFutils/GenH/qf_math line 604)\n"),
+              std::string::npos);
 }
 
 TEST(TilePath, FolderAndFileNames) {
