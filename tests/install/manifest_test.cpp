@@ -47,6 +47,9 @@ struct reader_case {
     std::string expected;
 };
 
+// Test names and failure messages show the case by its name, not its bytes.
+void PrintTo(const reader_case& c, std::ostream* os) { *os << c.name; }
+
 class ManifestReader : public ::testing::TestWithParam<reader_case> {};
 
 TEST_P(ManifestReader, ReadsTheModel) {

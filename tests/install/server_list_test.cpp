@@ -34,6 +34,9 @@ struct list_case {
     std::string expected;
 };
 
+// Test names and failure messages show the case by its name, not its bytes.
+void PrintTo(const list_case& c, std::ostream* os) { *os << c.name; }
+
 class ServerList : public ::testing::TestWithParam<list_case> {};
 
 TEST_P(ServerList, ReadsServersAndOptions) {
