@@ -62,16 +62,6 @@ exce_class::exce_class(std::string m1, std::string m2, std::string m3, std::stri
     : msg1(std::move(m1)), msg2(std::move(m2)), msg3(std::move(m3)), msg4(std::move(m4)), file(file_), line(line_),
       type(type_) {}
 
-exce_class& exce_class::operator=(const exce_class& other) {
-    line = other.line;
-    file = other.file;
-    type = other.type;
-    msg1 = other.msg1;
-    msg2 = other.msg2;
-    msg3 = other.msg3;
-    msg4 = other.msg4;
-    return *this;
-}
 
 exce_class::~exce_class() = default;
 

@@ -14,7 +14,7 @@ public:
     exce_class(std::string m1, std::string m2, std::string m3, std::string m4, const char* file, int line,
                int type);
     exce_class(const exce_class&) = default;
-    exce_class& operator=(const exce_class& other);
+    exce_class& operator=(const exce_class&) = default;
     virtual ~exce_class();
 
     void MakeFatal() { type = t_crash; }
