@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/stats.h"
-#include "shell/command_registry.h"
-#include "shell/log.h"
+#include "core/command_registry.h"
+#include "core/log.h"
 
 UTL_cmdline cmdline;
 

@@ -8,9 +8,9 @@
 
 #include "platform/clock.h"
 #include "render/palette.h"
-#include "shell/log.h"
-#include "shell/mouse_record.h"
-#include "shell/windows.h"
+#include "core/log.h"
+#include "core/mouse_record.h"
+#include "core/shell_services.h"
 #include "ui/focus.h"
 #include "ui/panel_record.h"
 
@@ -118,7 +118,7 @@ void xtim_class::xtim_update() {
 
     // Frame period.
     const int panel = wins.panel_id;
-    if (panel != 0 && cons.num_cons(-1) != 2) {
+    if (panel != 0 && shell_window_count() != 2) {
         // A modal panel: the application does not run, so its timing is not smoothed. The alert
         // and the dialogs keep the period the application last had.
         g.last_time_FM = real_time;

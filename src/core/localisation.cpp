@@ -7,7 +7,7 @@
 #include "core/cmdline.h"
 #include "core/localisation_tables.h"
 #include "platform/languages.h"
-#include "shell/log.h"
+#include "core/log.h"
 
 const lang_info_t kLangInfo[6] = {
     {"|English", "English/", nullptr, nullptr, "en", 9, 1},

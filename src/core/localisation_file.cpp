@@ -10,7 +10,7 @@
 #include "core/number_text.h"
 #include "core/localisation_tables.h"
 #include "files/xmap.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "ui/labels.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "core/pooled_alloc.h"
 #include "core/stats.h"
 #include "platform/os_info.h"
-#include "shell/log.h"
+#include "core/log.h"
 
 namespace {
 // Written only by the first call of the run, before a second thread exists.

@@ -13,8 +13,8 @@
 
 #include "core/pooled_alloc.h"
 #include "core/stats.h"
-#include "shell/app_globals.h"
-#include "shell/log.h"
+#include "core/app_globals.h"
+#include "core/log.h"
 
 namespace {
 int first_dump = 1;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "shell/alert.h"
+#include "core/alert.h"
 
 namespace {
 

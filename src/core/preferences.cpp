@@ -9,10 +9,10 @@
 #include "files/xmap.h"
 #include "install/install_state.h"
 #include "render/renderer_options.h"
-#include "shell/app_globals.h"
-#include "shell/log.h"
-#include "shell/mouse_record.h"
-#include "shell/windows.h"
+#include "core/app_globals.h"
+#include "core/log.h"
+#include "core/mouse_record.h"
+#include "core/shell_services.h"
 #include "ui/panel_record.h"
 
 pref_class pref;
@@ -197,9 +197,9 @@ void pref_class::IO_set(int file, int write) {
         s.int_io(&reno.alias_req, "_alias_req");
         s.int_io(&mnw.keylist_up, "_keylist_up");
         s.int_io(&mnw.prefs_found, "_prefs_found");
-        cons.sec_mon_inuse = cons.num_cons(-1) == 2 ? 1 : 0;
-        s.int_io(&cons.sec_mon_inuse, "_sec_mon_inuse");
-        cons.sec_mon_inuse = 0;   // a value read from the file must not open a second window
+        // Written as the live state; a value read from the file must not open a second window.
+        int sec_mon_inuse = shell_window_count() == 2 ? 1 : 0;
+        s.int_io(&sec_mon_inuse, "_sec_mon_inuse");
         if (wins.windowed_w < 600 || wins.windowed_w > 9999) wins.windowed_w = 1024;
         if (wins.windowed_h < 600 || wins.windowed_h > 9999) wins.windowed_h = 768;
     }

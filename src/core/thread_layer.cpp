@@ -9,10 +9,9 @@
 
 #include "core/cmdline.h"
 #include "render/ogl_extensions.h"
-#include "shell/app_globals.h"
-#include "shell/log.h"
-#include "shell/startup.h"
-#include "shell/windows.h"
+#include "core/app_globals.h"
+#include "core/log.h"
+#include "core/shell_services.h"
 
 namespace {
 const char* const layer_file = "QFutils/Thread/qf_thread";
@@ -27,7 +26,7 @@ struct thread_launch_info {
     void* arg;
     UTL_message_queue<void*>* start_queue;
     int wants_context;
-    ogl_context_t loader_context;
+    void* loader_context;
 };
 
 void report_all(UTL_message_queue<exce_class*>* q) {
@@ -180,7 +179,7 @@ void THREAD_create(void* (*func)(void*), void* arg, UTL_thread_t* thread_out, UT
     int requested = glExt.threaded_avail ? wants_context : 0;
     info.wants_context = requested;
     if (requested) {
-        info.loader_context = cons.cons_make_loader();
+        info.loader_context = shell_make_loader_context();
         if (!info.loader_context) {
             requested = 0;
             info.wants_context = 0;
@@ -202,7 +201,7 @@ void THREAD_create(void* (*func)(void*), void* arg, UTL_thread_t* thread_out, UT
 // the null-reference sanitizer would stop on.
 __attribute__((no_sanitize("null"))) void* THREAD_launch(void* start_info) {
     auto* info = static_cast<thread_launch_info*>(start_info);
-    if (info->wants_context && !MACIBM_set_context_loader(info->loader_context)) info->wants_context = 0;
+    if (info->wants_context && !shell_set_loader_context(info->loader_context)) info->wants_context = 0;
     void* (*func)(void*) = info->func;
     void* arg = info->arg;
     UTL_message_queue_write(info->start_queue, static_cast<void*>(nullptr));   // info is gone after this

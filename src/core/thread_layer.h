@@ -5,7 +5,7 @@
 
 #include "core/thread_pool.h"
 #include "core/threads.h"
-#include "shell/alert.h"
+#include "core/alert.h"
 
 // An alert carried between threads. A value that is queued, never thrown.
 class exce_class {

@@ -5,8 +5,8 @@
 #include <ctime>
 
 #include "platform/os_info.h"
-#include "shell/alert.h"
-#include "shell/log.h"
+#include "core/alert.h"
+#include "core/log.h"
 
 // ---- threads ----
 

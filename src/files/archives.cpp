@@ -25,7 +25,7 @@
 #include "files/whole_file_map.h"
 #include "platform/beneath.h"
 #include "platform/xattrs.h"
-#include "shell/log.h"
+#include "core/log.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "files/cond_scanner.h"
 
-#include "shell/log.h"
+#include "core/log.h"
 
 conditional_scanner::conditional_scanner(xmap_class* x, const conditional_t* c)
     : xmap(x), conditions(c), state_stack{1} {

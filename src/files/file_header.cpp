@@ -6,7 +6,7 @@
 
 #include "files/paths.h"
 #include "files/xmap.h"
-#include "shell/alert.h"
+#include "core/alert.h"
 
 std::ofstream ouf;
 

@@ -10,8 +10,8 @@
 #include "files/error_codes.h"
 #include "files/paths.h"
 #include "files/sockets.h"
-#include "shell/alert.h"
-#include "shell/log.h"
+#include "core/alert.h"
+#include "core/log.h"
 
 http_class http;
 int _ot_inited = 0;

@@ -16,10 +16,10 @@
 #include "files/file_ops.h"
 #include "files/paths.h"
 #include "platform/spawn.h"
-#include "shell/alert.h"
-#include "shell/command_registry.h"
-#include "shell/log.h"
-#include "shell/startup.h"
+#include "core/alert.h"
+#include "core/command_registry.h"
+#include "core/log.h"
+#include "core/shell_services.h"
 
 namespace {
 

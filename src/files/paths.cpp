@@ -12,8 +12,8 @@
 
 #include "platform/bundle.h"
 #include "platform/folders.h"
-#include "shell/app_globals.h"
-#include "shell/log.h"
+#include "core/app_globals.h"
+#include "core/log.h"
 
 namespace {
 

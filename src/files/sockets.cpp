@@ -13,7 +13,7 @@
 
 #include <cstring>
 
-#include "shell/alert.h"
+#include "core/alert.h"
 
 int printf_null(const char*, ...) { return 0; }
 

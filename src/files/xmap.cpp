@@ -12,9 +12,9 @@
 #include <cstring>
 
 #include "files/paths.h"
-#include "shell/alert.h"
-#include "shell/app_globals.h"
-#include "shell/log.h"
+#include "core/alert.h"
+#include "core/app_globals.h"
+#include "core/log.h"
 
 int xmap_class::granularity = 0;
 

@@ -8,7 +8,7 @@
 #include "install/install_filter.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
-#include "shell/log.h"
+#include "core/log.h"
 
 UTL_worker_threads* checksum_workers = nullptr;
 

@@ -7,7 +7,7 @@
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "install/prompts.h"
-#include "shell/log.h"
+#include "core/log.h"
 
 int g_want_sim = 1;
 int g_want_global = 1;

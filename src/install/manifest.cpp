@@ -7,7 +7,7 @@
 #include "files/xmap.h"
 #include "install/install_state.h"
 #include "install/prompts.h"
-#include "shell/alert.h"
+#include "core/alert.h"
 
 std::vector<file_history_struct> sim_info;
 

@@ -4,9 +4,9 @@
 #include "files/error_codes.h"
 #include "install/install_state.h"
 #include "platform/web_page.h"
-#include "shell/alert.h"
-#include "shell/app_globals.h"
-#include "shell/log.h"
+#include "core/alert.h"
+#include "core/app_globals.h"
+#include "core/log.h"
 
 namespace {
 std::function<int(const std::string&, int)> g_select_answerer;

@@ -9,7 +9,7 @@
 #include "files/launch.h"
 #include "files/paths.h"
 #include "install/install_state.h"
-#include "shell/log.h"
+#include "core/log.h"
 
 std::vector<std::string> all_vsystems;
 

@@ -17,8 +17,8 @@
 #include "install/manifest.h"
 #include "install/prompts.h"
 #include "install/server_list.h"
-#include "shell/alert.h"
-#include "shell/log.h"
+#include "core/alert.h"
+#include "core/log.h"
 
 next_class next;
 std::string crnt_file_name;

@@ -14,8 +14,8 @@
 #include "install/manifest.h"
 #include "install/prompts.h"
 #include "platform/install_media.h"
-#include "shell/alert.h"
-#include "shell/log.h"
+#include "core/alert.h"
+#include "core/log.h"
 
 std::vector<server_t> servers;
 

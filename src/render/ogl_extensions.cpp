@@ -1,7 +1,7 @@
 #include "render/ogl_extensions.h"
 
 #include "core/localisation.h"
-#include "shell/alert.h"
+#include "core/alert.h"
 
 OGL_extensions glExt;
 

@@ -9,8 +9,8 @@
 #include "core/stack_crawl.h"
 #include "core/stats.h"
 #include "platform/os_info.h"
-#include "shell/app_globals.h"
-#include "shell/log.h"
+#include "core/app_globals.h"
+#include "core/log.h"
 
 namespace {
 
@@ -71,11 +71,3 @@ void MACIBM_init(int argc, char** argv) {
     cmdline.set_datarefs();
 }
 
-void MACIBM_finishup(int save) {
-    if (save) {
-        // Unattended runs leave the user's preferences alone.
-        if (!cmdline.has_option("--fps_test") && !cmdline.has_option("--qa_script")) pref.IO_set(11, 1);
-        THREAD_shutdown();
-    }
-    xer.close();
-}

@@ -1,6 +1,6 @@
 #include "core/preferences.h"
 #include "install/install_state.h"
-#include "shell/app_globals.h"
+#include "core/app_globals.h"
 #include "shell/startup.h"
 
 int main(int argc, char** argv) {

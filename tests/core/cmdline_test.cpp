@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -9,8 +9,8 @@
 
 #include "platform/clock.h"
 #include "render/palette.h"
-#include "shell/mouse_record.h"
-#include "shell/windows.h"
+#include "core/mouse_record.h"
+#include "core/shell_services.h"
 #include "ui/focus.h"
 #include "ui/panel_record.h"
 
@@ -49,7 +49,7 @@ struct frame_clock : ::testing::Test {
         xtim_reset_for_test();
         mnw = mnw_record();
         wins = wins_class();
-        cons = cons_class();
+        g_shell = shell_services();
         focus_id = 0;
     }
     void TearDown() override { platform::test_clock_release(); }

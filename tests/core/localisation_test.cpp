@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/cmdline.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 namespace {

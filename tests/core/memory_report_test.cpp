@@ -9,9 +9,9 @@
 
 #include "core/memory_report.h"
 #include "core/stats.h"
-#include "shell/alert.h"
-#include "shell/app_globals.h"
-#include "shell/log.h"
+#include "core/alert.h"
+#include "core/app_globals.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "core/memory.h"
 #include "core/pooled_alloc.h"
 #include "core/stats.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 // Exhaustion is tested on purpose: the sanitizer's allocator must answer null instead of stopping.

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 namespace {

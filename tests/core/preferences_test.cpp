@@ -12,8 +12,8 @@
 #include "core/cmdline.h"
 #include "files/http.h"
 #include "install/install_state.h"
-#include "shell/app_globals.h"
-#include "shell/log.h"
+#include "core/app_globals.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 namespace {

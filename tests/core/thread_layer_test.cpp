@@ -11,7 +11,7 @@
 
 #include "core/cmdline.h"
 #include "render/ogl_extensions.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/thread_layer.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

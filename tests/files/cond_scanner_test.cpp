@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 using testsupport::temp_dir;

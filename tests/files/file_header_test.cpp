@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "files/xmap.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 using testsupport::exists;

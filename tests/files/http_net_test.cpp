@@ -14,7 +14,7 @@
 
 #include "core/frame_clock.h"
 #include "files/sockets.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/scripted_http_server.h"
 #include "support/temp_dir.h"
 

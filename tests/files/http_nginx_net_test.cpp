@@ -11,7 +11,7 @@
 #include "core/frame_clock.h"
 #include "files/http.h"
 #include "files/sockets.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/nginx_mirror.h"
 #include "support/temp_dir.h"
 

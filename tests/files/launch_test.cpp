@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 using testsupport::read_file;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "files/paths.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 using testsupport::temp_dir;

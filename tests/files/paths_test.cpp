@@ -9,8 +9,8 @@
 #include <string>
 
 #include "platform/bundle.h"
-#include "shell/app_globals.h"
-#include "shell/log.h"
+#include "core/app_globals.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 using testsupport::temp_dir;

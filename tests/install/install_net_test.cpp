@@ -21,7 +21,7 @@
 #include "install/server_list.h"
 #include "platform/clock.h"
 #include "platform/web_page.h"
-#include "shell/app_globals.h"
+#include "core/app_globals.h"
 #include "support/install_set.h"
 #include "support/nginx_mirror.h"
 #include "support/temp_dir.h"

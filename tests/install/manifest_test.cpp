@@ -6,7 +6,7 @@
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "platform/web_page.h"
-#include "shell/app_globals.h"
+#include "core/app_globals.h"
 #include "support/temp_dir.h"
 
 using testsupport::temp_dir;

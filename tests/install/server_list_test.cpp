@@ -9,7 +9,7 @@
 #include "install/install_state.h"
 #include "install/server_list.h"
 #include "platform/web_page.h"
-#include "shell/app_globals.h"
+#include "core/app_globals.h"
 #include "support/install_set.h"
 #include "support/temp_dir.h"
 

@@ -49,3 +49,6 @@ private:
 };
 
 extern log_class xer;
+
+// Name of the log file, kept in the folder holding the application.
+const char* const log_file_name = "Ventaro Installer Log.txt";

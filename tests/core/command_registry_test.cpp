@@ -1,4 +1,4 @@
-#include "shell/command_registry.h"
+#include "core/command_registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shell/alert.h"
+#include "core/alert.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,9 +8,9 @@
 #include "core/memory_report.h"
 #include "core/stack_crawl.h"
 #include "core/thread_layer.h"
-#include "shell/app_globals.h"
-#include "shell/log.h"
-#include "shell/startup.h"
+#include "core/app_globals.h"
+#include "core/log.h"
+#include "core/shell_services.h"
 
 namespace {
 int in_alert = 0;

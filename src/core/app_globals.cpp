@@ -1,4 +1,4 @@
-#include "shell/app_globals.h"
+#include "core/app_globals.h"
 
 #include "files/paths.h"
 #include "platform/bundle.h"

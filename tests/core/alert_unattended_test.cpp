@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "core/cmdline.h"
-#include "shell/alert.h"
-#include "shell/log.h"
+#include "core/alert.h"
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 namespace {

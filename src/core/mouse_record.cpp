@@ -1,0 +1,3 @@
+#include "core/mouse_record.h"
+
+mnw_record mnw;

@@ -1,0 +1,27 @@
+#include "core/shell_services.h"
+
+#include "core/cmdline.h"
+#include "core/log.h"
+#include "core/preferences.h"
+#include "core/thread_layer.h"
+
+shell_services g_shell;
+
+int shell_window_count() { return g_shell.window_count ? g_shell.window_count() : 1; }
+
+void* shell_make_loader_context() { return g_shell.make_loader_context ? g_shell.make_loader_context() : nullptr; }
+
+int shell_set_loader_context(void* context) {
+    if (!context || !g_shell.set_loader_context) return 0;
+    return g_shell.set_loader_context(context);
+}
+
+void MACIBM_finishup(int save) {
+    if (save) {
+        // Unattended runs leave the user's preferences alone.
+        if (!cmdline.has_option("--fps_test") && !cmdline.has_option("--qa_script")) pref.IO_set(11, 1);
+        THREAD_shutdown();
+    }
+    if (g_shell.teardown) g_shell.teardown();
+    xer.close();
+}

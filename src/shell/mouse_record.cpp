@@ -1,3 +1,0 @@
-#include "shell/mouse_record.h"
-
-mnw_record mnw;
