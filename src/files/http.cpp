@@ -307,6 +307,14 @@ void http_class::make_stream_if_needed(int stream) {
     dns_lookups.resize(want);
 }
 
+void http_class::stop_stream(int stream) {
+    if (stream < 0 || static_cast<size_t>(stream) >= streams.size()) return;
+    delete streams[stream];
+    streams[stream] = nullptr;
+}
+
+int http_class::local_error(int) const { return 0; }
+
 void* http_class::async_dns_lookup(void* lookup) {
     auto* l = static_cast<dns_lookup_t*>(lookup);
     l->addr = PCSBSocket::LookupAddress(l->name.c_str());

@@ -82,6 +82,12 @@ public:
     // 0 in progress, 1 the local file is complete, 2 failed.
     int net_check(int stream, std::string server, std::string path, const std::string& local_file);
     void make_stream_if_needed(int stream);
+    // Ends the stream's transfer: its connection is dropped and its local file closed, so nothing
+    // more is written to it. The next net_check on the stream starts afresh.
+    void stop_stream(int stream);
+    // An errno value when the stream's last transfer failed because its local file could not be
+    // created or written (a full disk, no permission); 0 otherwise.
+    int local_error(int stream) const;
     static void* async_dns_lookup(void* lookup);
     std::string ProxyHost(const char* host) const;
     unsigned short ProxyPort(unsigned short port) const;

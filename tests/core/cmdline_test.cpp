@@ -10,14 +10,14 @@
 
 namespace {
 
-class CmdlineTest : public ::testing::Test {
+class Cmdline : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(xer.open(tmp / "log.txt")); }
     void TearDown() override { xer.close(); }
     testsupport::temp_dir tmp;
 };
 
-TEST_F(CmdlineTest, ArgumentsSplitAtTheFirstEqualsAndEchoToTheLog) {
+TEST_F(Cmdline, ArgumentsSplitAtTheFirstEqualsAndEchoToTheLog) {
     using options = std::vector<std::pair<std::string, std::string>>;
     const struct {
         std::vector<const char*> args;
@@ -49,7 +49,7 @@ TEST_F(CmdlineTest, ArgumentsSplitAtTheFirstEqualsAndEchoToTheLog) {
     }
 }
 
-TEST_F(CmdlineTest, AbsentOptionsAnswerNothing) {
+TEST_F(Cmdline, AbsentOptionsAnswerNothing) {
     const char* argv[] = {"program", "--fps_test"};
     UTL_cmdline cl;
     cl.init_unix(2, argv);
@@ -59,7 +59,7 @@ TEST_F(CmdlineTest, AbsentOptionsAnswerNothing) {
     EXPECT_EQ(cl.has_option("--fps_test"), 1);
 }
 
-TEST_F(CmdlineTest, CommandStringSplitsAtWhiteSpaceWithoutQuoting) {
+TEST_F(Cmdline, CommandStringSplitsAtWhiteSpaceWithoutQuoting) {
     const struct {
         const char* command;
         std::vector<std::pair<std::string, std::string>> expected;

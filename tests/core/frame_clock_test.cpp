@@ -43,7 +43,7 @@ std::vector<int> firing_frames(const std::vector<xtim_class>& seen, int xtim_cla
     return out;
 }
 
-struct frame_clock : ::testing::Test {
+struct FrameClock : ::testing::Test {
     void SetUp() override {
         platform::test_clock_set(5'000'000'000ull);
         xtim_reset_for_test();
@@ -69,7 +69,7 @@ struct frame_clock : ::testing::Test {
     }
 };
 
-TEST_F(frame_clock, OverInjectedTime) {
+TEST_F(FrameClock, OverInjectedTime) {
     const std::vector<clock_case> cases = {
         {"first frame",
          {},
@@ -160,7 +160,7 @@ TEST_F(frame_clock, OverInjectedTime) {
 
 // Mouse flags frame by frame: click at t=1.0, release 0.2 s later (quick), click again 0.3 s
 // after the first (double), hold past a quarter and past a second.
-TEST_F(frame_clock, MouseHoldQuickReleaseAndDoubleClick) {
+TEST_F(FrameClock, MouseHoldQuickReleaseAndDoubleClick) {
     struct step {
         double gap;
         int click, release;
@@ -201,7 +201,7 @@ TEST_F(frame_clock, MouseHoldQuickReleaseAndDoubleClick) {
     EXPECT_EQ(mnw.move_time, clock.real_time);
 }
 
-TEST_F(frame_clock, CalendarHelpersAndIntervals) {
+TEST_F(FrameClock, CalendarHelpersAndIntervals) {
     struct row {
         float day_of_year;
         int month, day;

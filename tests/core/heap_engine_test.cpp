@@ -20,7 +20,7 @@ namespace {
 constexpr size_t KiB = 1024, MiB = 1024 * 1024;
 
 // A fresh 2 MiB heap per test, destroyed afterwards.
-class MspaceTest : public ::testing::Test {
+class Mspace : public ::testing::Test {
 protected:
     void SetUp() override { m = create_mspace(0, 1); ASSERT_NE(m, nullptr); }
     void TearDown() override {
@@ -54,7 +54,7 @@ const request_row kRequests[] = {
     {256 * KiB - 16, MiB - 48, path::mapped},        // padded to 256 KiB: a 1 MiB mapping of its own
 };
 
-TEST_F(MspaceTest, RequestsGetTheirUsableSizeFromTheExpectedPath) {
+TEST_F(Mspace, RequestsGetTheirUsableSizeFromTheExpectedPath) {
     for (const request_row& row : kRequests) {
         SCOPED_TRACE(row.request);
         void* q = nullptr;
@@ -93,7 +93,7 @@ TEST_F(MspaceTest, RequestsGetTheirUsableSizeFromTheExpectedPath) {
     }
 }
 
-TEST_F(MspaceTest, MappedBlockReturnsItsMappingOnFree) {
+TEST_F(Mspace, MappedBlockReturnsItsMappingOnFree) {
     const size_t before = mspace_footprint(m);
     void* big = mspace_malloc(m, 3 * MiB);
     ASSERT_TRUE(mspace_block_is_mapped(big));
@@ -102,7 +102,7 @@ TEST_F(MspaceTest, MappedBlockReturnsItsMappingOnFree) {
     EXPECT_EQ(mspace_footprint(m), before);
 }
 
-TEST_F(MspaceTest, SmallChunksAreReusedNewestFirstLargeOnesInFreeOrder) {
+TEST_F(Mspace, SmallChunksAreReusedNewestFirstLargeOnesInFreeOrder) {
     for (size_t size : {64u, 2000u}) {
         SCOPED_TRACE(size);
         std::vector<void*> blocks, guards;
@@ -122,7 +122,7 @@ TEST_F(MspaceTest, SmallChunksAreReusedNewestFirstLargeOnesInFreeOrder) {
     }
 }
 
-TEST_F(MspaceTest, SmallRequestsAreCarvedFromTheVictimInARun) {
+TEST_F(Mspace, SmallRequestsAreCarvedFromTheVictimInARun) {
     // A freed 1 KiB chunk serves a run of small requests: the split remainder becomes the victim.
     void* big = mspace_malloc(m, 1000);
     void* guard = mspace_malloc(m, 16);
@@ -135,7 +135,7 @@ TEST_F(MspaceTest, SmallRequestsAreCarvedFromTheVictimInARun) {
     for (void* p : {a, b, guard}) mspace_free(m, p);
 }
 
-TEST_F(MspaceTest, GrowsByOneMegabyteSegmentsAndTrimsThemAway) {
+TEST_F(Mspace, GrowsByOneMegabyteSegmentsAndTrimsThemAway) {
     const size_t start = mspace_footprint(m);
     std::vector<void*> blocks;
     while (mspace_footprint(m) == start) blocks.push_back(mspace_malloc(m, 200 * KiB));
@@ -150,7 +150,7 @@ TEST_F(MspaceTest, GrowsByOneMegabyteSegmentsAndTrimsThemAway) {
     EXPECT_EQ(mspace_max_footprint(m), grown);
 }
 
-TEST_F(MspaceTest, TopInTheFirstSegmentIsNeverTrimmed) {
+TEST_F(Mspace, TopInTheFirstSegmentIsNeverTrimmed) {
     void* p = mspace_malloc(m, MiB);
     mspace_free(m, p);
     const size_t fp = mspace_footprint(m);
@@ -184,7 +184,7 @@ TEST(MspaceCreate, MapsWholeGranularityUnitsAndRefusesTinyRegions) {
     EXPECT_EQ(destroy_mspace(inside), MiB);                   // only that segment: the caller's memory stays
 }
 
-TEST_F(MspaceTest, ReallocShrinksAndGrowsInPlaceWhenItCan) {
+TEST_F(Mspace, ReallocShrinksAndGrowsInPlaceWhenItCan) {
     void* p = mspace_realloc(m, nullptr, 1000);
     ASSERT_NE(p, nullptr);
     std::memset(p, 0x5A, 1000);
@@ -207,7 +207,7 @@ TEST_F(MspaceTest, ReallocShrinksAndGrowsInPlaceWhenItCan) {
     mspace_free(m, guard);
 }
 
-TEST_F(MspaceTest, ReallocOfMappedBlocksKeepsThemWhileTheSlackIsSmall) {
+TEST_F(Mspace, ReallocOfMappedBlocksKeepsThemWhileTheSlackIsSmall) {
     void* big = mspace_malloc(m, 3 * MiB);
     ASSERT_TRUE(mspace_block_is_mapped(big));
     EXPECT_EQ(mspace_realloc(m, big, 3 * MiB + 10), big);
@@ -230,7 +230,7 @@ TEST(MspaceRealloc, WorksInsideTheBlocksOwnHeap) {
     destroy_mspace(b);
 }
 
-TEST_F(MspaceTest, MemalignGivesAlignedBlocksAndFreesLeadAndTail) {
+TEST_F(Mspace, MemalignGivesAlignedBlocksAndFreesLeadAndTail) {
     struct row {
         size_t alignment;
         size_t expect_multiple;
@@ -249,7 +249,7 @@ TEST_F(MspaceTest, MemalignGivesAlignedBlocksAndFreesLeadAndTail) {
     EXPECT_EQ(errno, ENOMEM);
 }
 
-TEST_F(MspaceTest, CallocZeroesAndRefusesOverflow) {
+TEST_F(Mspace, CallocZeroesAndRefusesOverflow) {
     void* dirty = mspace_malloc(m, 500);
     std::memset(dirty, 0xFF, 500);
     void* guard = mspace_malloc(m, 16);
@@ -266,7 +266,7 @@ TEST_F(MspaceTest, CallocZeroesAndRefusesOverflow) {
     for (void* p : {static_cast<void*>(z), guard, none}) mspace_free(m, p);
 }
 
-TEST_F(MspaceTest, IndependentBlocksAreConsecutiveAndFreeable) {
+TEST_F(Mspace, IndependentBlocksAreConsecutiveAndFreeable) {
     size_t sizes[] = {10, 20, 30};
     void** arr = mspace_independent_comalloc(m, 3, sizes, nullptr);
     ASSERT_NE(arr, nullptr);
@@ -299,7 +299,7 @@ TEST_F(MspaceTest, IndependentBlocksAreConsecutiveAndFreeable) {
     EXPECT_EQ(errno, ENOMEM);
 }
 
-TEST_F(MspaceTest, MallinfoAddsUpToTheFootprint) {
+TEST_F(Mspace, MallinfoAddsUpToTheFootprint) {
     void* small = mspace_malloc(m, 100);
     const mallinfo one = mspace_mallinfo(m);
     EXPECT_EQ(one.ordblks, 1u);                      // top alone
@@ -321,7 +321,7 @@ TEST_F(MspaceTest, MallinfoAddsUpToTheFootprint) {
     mspace_free(m, small);
 }
 
-TEST_F(MspaceTest, StatsPrintThreeRightAlignedLines) {
+TEST_F(Mspace, StatsPrintThreeRightAlignedLines) {
     void* p = mspace_malloc(m, 1000);
     testing::internal::CaptureStderr();
     mspace_malloc_stats(m);
@@ -385,7 +385,7 @@ TEST(GlobalHeap, UsableSizesAndDerivedOperations) {
 
 // ---- abort paths -----------------------------------------------------------------------------
 
-using HeapDeathTest = MspaceTest;
+using HeapDeathTest = Mspace;
 
 TEST_F(HeapDeathTest, DoubleFreeAborts) {
     void* p = mspace_malloc(m, 64);

@@ -16,7 +16,7 @@ namespace {
 
 const std::string header = "I\n900 version\nTRANSLATION\n\n";
 
-struct localisation : ::testing::Test {
+struct Localisation : ::testing::Test {
     testsupport::temp_dir tmp;
 
     void SetUp() override {
@@ -41,7 +41,7 @@ struct localisation : ::testing::Test {
     std::string log() { return xer.contents_for_test(); }
 };
 
-TEST_F(localisation, PlaceholderSubstitution) {
+TEST_F(Localisation, PlaceholderSubstitution) {
     struct row {
         std::string tmpl;
         std::vector<std::string> values;
@@ -70,7 +70,7 @@ TEST_F(localisation, PlaceholderSubstitution) {
     EXPECT_EQ(numbers, (std::vector<int>{2, 1, 2}));
 }
 
-TEST_F(localisation, PluralRulesPerLanguage) {
+TEST_F(Localisation, PluralRulesPerLanguage) {
     write_language("Russian.txt", header +
                                       "STRING %1:n% file====%1:n% \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\n"
                                       "STRING %1:n% files====%1:n% plural-ru\n"
@@ -97,7 +97,7 @@ TEST_F(localisation, PluralRulesPerLanguage) {
     EXPECT_EQ(UTL_translate_string("one", 0), "one");
 }
 
-TEST_F(localisation, EntriesAreCheckedAndStored) {
+TEST_F(Localisation, EntriesAreCheckedAndStored) {
     write_language("French.txt", header +
                                      "# a comment line\r\n"
                                      "STRING no splitter here\r\n"
@@ -141,14 +141,14 @@ TEST_F(localisation, EntriesAreCheckedAndStored) {
     EXPECT_EQ(UTL_translate_string("Hello", 1), "Bonjour-gen");
 }
 
-TEST_F(localisation, GenitiveWithoutPluralIsReportedInRussian) {
+TEST_F(Localisation, GenitiveWithoutPluralIsReportedInRussian) {
     write_language("Russian.txt", header + "GENITIVE lonely====one\n");
     UTL_translate_load(3);
     EXPECT_NE(log().find("WARNING: language file line lonely====one is provided in genitive but not plural case.\n"),
               std::string::npos);
 }
 
-TEST_F(localisation, UnusableFilesLeaveEnglish) {
+TEST_F(Localisation, UnusableFilesLeaveEnglish) {
     struct row {
         std::optional<std::string> file;
         std::string message;
@@ -169,7 +169,7 @@ TEST_F(localisation, UnusableFilesLeaveEnglish) {
     }
 }
 
-TEST_F(localisation, MissingStringsAreLoggedOncePerLanguage) {
+TEST_F(Localisation, MissingStringsAreLoggedOncePerLanguage) {
     write_language("French.txt", header + "STRING Known====Connu\n");
     use_command_line({"--missing_strings"});
     UTL_translate_clear();
@@ -192,7 +192,7 @@ TEST_F(localisation, MissingStringsAreLoggedOncePerLanguage) {
     EXPECT_NE(log().find(line, first + 1), std::string::npos) << "loading again starts a new report";
 }
 
-TEST_F(localisation, DefaultLanguageFromCommandLineThenSystem) {
+TEST_F(Localisation, DefaultLanguageFromCommandLineThenSystem) {
     struct row {
         const char* lang_option;   // null: no --lang
         std::map<std::string, std::string> env;
@@ -223,7 +223,7 @@ TEST_F(localisation, DefaultLanguageFromCommandLineThenSystem) {
     }
 }
 
-TEST_F(localisation, LanguageTable) {
+TEST_F(Localisation, LanguageTable) {
     std::vector<int> langs;
     UTL_lang_get_languages(langs);
     EXPECT_EQ(langs, (std::vector<int>{0, 1, 2, 3, 4, 5}));

@@ -18,7 +18,7 @@
 namespace {
 
 // A private pool per test, so caches and heaps start empty.
-class PoolTest : public ::testing::Test {
+class Pool : public ::testing::Test {
 protected:
     void SetUp() override { pool = nedcreatepool(0, 0); ASSERT_NE(pool, nullptr); }
     void TearDown() override { neddestroypool(pool); }
@@ -56,7 +56,7 @@ TEST(PoolCache, RequestsAreRoundedToTheirBin) {
     }
 }
 
-TEST_F(PoolTest, EmptyBinIsServedByTheNextLargerOne) {
+TEST_F(Pool, EmptyBinIsServedByTheNextLargerOne) {
     void* big = nedpmalloc(pool, 256);    // bin 4
     nedpfree(pool, big);
     EXPECT_EQ(nedpmalloc(pool, 100), big);   // bin 3 empty: one bin up
@@ -68,7 +68,7 @@ TEST_F(PoolTest, EmptyBinIsServedByTheNextLargerOne) {
     nedpfree(pool, other);
 }
 
-TEST_F(PoolTest, CacheOverLimitGivesBackItsOldestBlocks) {
+TEST_F(Pool, CacheOverLimitGivesBackItsOldestBlocks) {
     std::vector<void*> blocks;
     for (int i = 0; i < 64; ++i) blocks.push_back(nedpmalloc(pool, 8192));
     for (int i = 0; i < 63; ++i) nedpfree(pool, blocks[i]);
@@ -84,7 +84,7 @@ TEST_F(PoolTest, CacheOverLimitGivesBackItsOldestBlocks) {
     EXPECT_EQ(nedpmalloc(pool, 8000), blocks[62]);
 }
 
-TEST_F(PoolTest, ZeroedAndResizedBlocks) {
+TEST_F(Pool, ZeroedAndResizedBlocks) {
     // A count of 0 with any element size is an empty request, never a division by zero.
     void* none = nedpcalloc(pool, 0, ~size_t(0));
     ASSERT_NE(none, nullptr);
@@ -127,7 +127,7 @@ TEST_F(PoolTest, ZeroedAndResizedBlocks) {
         nedpfree(pool, p);
 }
 
-TEST_F(PoolTest, UserValueIsFoundFromHeapZeroBlocks) {
+TEST_F(Pool, UserValueIsFoundFromHeapZeroBlocks) {
     int marker = 0;
     nedpsetvalue(pool, &marker);
     void* big = nedpmalloc(pool, 20000);   // too large for the cache: a heap block
@@ -140,7 +140,7 @@ TEST_F(PoolTest, UserValueIsFoundFromHeapZeroBlocks) {
     nedpfree(pool, guard);
 }
 
-TEST_F(PoolTest, DisablingTheCacheReportsAndReturnsItsBlocks) {
+TEST_F(Pool, DisablingTheCacheReportsAndReturnsItsBlocks) {
     void* a = nedpmalloc(pool, 64);
     nedpfree(pool, a);
     EXPECT_EQ(nedpmalloc(pool, 64), a);
@@ -158,7 +158,7 @@ TEST_F(PoolTest, DisablingTheCacheReportsAndReturnsItsBlocks) {
     EXPECT_FALSE(ned_thread_cache_view(pool).has_cache);
 }
 
-TEST_F(PoolTest, EndedThreadsGiveTheirCachesBack) {
+TEST_F(Pool, EndedThreadsGiveTheirCachesBack) {
     // More short-lived threads than cache slots: each still gets a cache, and none is left over.
     for (int i = 0; i < 300; ++i) {
         bool had_cache = false;
@@ -195,7 +195,7 @@ TEST(PoolHeaps, ThreadsValueBoundsTheHeapCount) {
     neddestroypool(p);
 }
 
-TEST_F(PoolTest, MallinfoSumsItsHeaps) {
+TEST_F(Pool, MallinfoSumsItsHeaps) {
     std::vector<void*> keep;
     for (int i = 0; i < 100; ++i) keep.push_back(nedpmalloc(pool, 20000 + i));
     void* mapped = nedpmalloc(pool, 3 << 20);
@@ -209,7 +209,7 @@ TEST_F(PoolTest, MallinfoSumsItsHeaps) {
     EXPECT_GE(nedpmalloc_trim(pool, 0), 0);
 }
 
-using PoolDeathTest = PoolTest;
+using PoolDeathTest = Pool;
 
 TEST_F(PoolDeathTest, FreeingTheSameBlockTwiceAborts) {
     void* p = nedpmalloc(pool, 48);

@@ -18,7 +18,7 @@ namespace {
 
 // Each test gets its own log and a thread layer that is up, with no pool threads. Death tests
 // re-run the test in a child process, so the log lives in a folder both can name.
-struct thread_layer : ::testing::Test {
+struct ThreadLayer : ::testing::Test {
     const std::filesystem::path scratch = std::filesystem::current_path() /
         (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".scratch");
     const std::string log_path = (scratch / "log.txt").string();
@@ -57,7 +57,7 @@ struct thread_layer : ::testing::Test {
     }
 };
 
-TEST_F(thread_layer, WorkerWarningsWaitForTheMainThreadInOrderAndTypeZeroIsDropped) {
+TEST_F(ThreadLayer, WorkerWarningsWaitForTheMainThreadInOrderAndTypeZeroIsDropped) {
     std::atomic<int> carried_on{0};
     on_worker([&] {
         MACIBM_alert(0, "first warning", "", "", "", t_warn);
@@ -80,7 +80,7 @@ TEST_F(thread_layer, WorkerWarningsWaitForTheMainThreadInOrderAndTypeZeroIsDropp
     EXPECT_EQ(text.find("chooser"), std::string::npos);
 }
 
-TEST_F(thread_layer, AQuitOnAWorkerEndsThatThreadInsideTheCall) {
+TEST_F(ThreadLayer, AQuitOnAWorkerEndsThatThreadInsideTheCall) {
     std::atomic<int> after_call{0};
     on_worker([&] {
         MACIBM_alert(0, "worker quits", "", "", "", t_quit);
@@ -90,7 +90,7 @@ TEST_F(thread_layer, AQuitOnAWorkerEndsThatThreadInsideTheCall) {
     EXPECT_EQ(log().find("worker quits"), std::string::npos) << "the quit waits in its queue";
 }
 
-TEST_F(thread_layer, QuitsAreReportedBeforeWarnings) {
+TEST_F(ThreadLayer, QuitsAreReportedBeforeWarnings) {
     on_worker([] { MACIBM_alert(0, "a warning", "", "", "", t_warn); });
     on_worker([] { MACIBM_alert(0, "the quit", "", "", "", t_quit); });
     EXPECT_EXIT(THREAD_check_exception(1), ::testing::ExitedWithCode(0), "");
@@ -99,20 +99,20 @@ TEST_F(thread_layer, QuitsAreReportedBeforeWarnings) {
     EXPECT_EQ(text.find("a warning"), std::string::npos) << "a reported quit ends the program first";
 }
 
-TEST_F(thread_layer, AQuitSentOnTheMainThreadIsQueuedAndReturns) {
+TEST_F(ThreadLayer, AQuitSentOnTheMainThreadIsQueuedAndReturns) {
     THREAD_send_exception(exce_class("main quit", "", "", "", "here.cpp", 7, t_quit));
     EXPECT_EXIT(THREAD_check_exception(0), ::testing::ExitedWithCode(0), "");
     EXPECT_NE(testsupport::read_file(log_path).find("main quit\n\n\n\n(here.cpp line 7)"), std::string::npos);
 }
 
-TEST_F(thread_layer, AfterShutdownAlertsGoStraightToTheAlertCall) {
+TEST_F(ThreadLayer, AfterShutdownAlertsGoStraightToTheAlertCall) {
     THREAD_shutdown();
     EXPECT_NE(log().find("Clean exit from threads."), std::string::npos);
     on_worker([] { MACIBM_alert(0, "direct warning", "", "", "", t_warn); });
     EXPECT_NE(log().find("direct warning"), std::string::npos);
 }
 
-TEST_F(thread_layer, DefaultAlertRecordAndItsLogLine) {
+TEST_F(ThreadLayer, DefaultAlertRecordAndItsLogLine) {
     const exce_class e;
     EXPECT_STREQ(e.file, "no exception");
     EXPECT_EQ(e.line, 0);
@@ -127,7 +127,7 @@ TEST_F(thread_layer, DefaultAlertRecordAndItsLogLine) {
 
 void* add_one(void* p) { return static_cast<char*>(p) + 1; }
 
-TEST_F(thread_layer, WithoutPoolThreadsAnAsyncCallRunsBeforeItReturns) {
+TEST_F(ThreadLayer, WithoutPoolThreadsAnAsyncCallRunsBeforeItReturns) {
     THREAD_make_workers();
     ASSERT_NE(g_threadpool, nullptr);
     EXPECT_EQ(g_threadpool->get_num_threads(), 0);
@@ -138,7 +138,7 @@ TEST_F(thread_layer, WithoutPoolThreadsAnAsyncCallRunsBeforeItReturns) {
     EXPECT_NE(log().find("CPU count        : "), std::string::npos);
 }
 
-TEST_F(thread_layer, PoolSizeFromProcessorsAndNumWorkers) {
+TEST_F(ThreadLayer, PoolSizeFromProcessorsAndNumWorkers) {
     struct row {
         int threaded;
         const char* option;   // null: no --num_workers
@@ -169,7 +169,7 @@ TEST_F(thread_layer, PoolSizeFromProcessorsAndNumWorkers) {
     ASSERT_NE(warn, std::string::npos);
 }
 
-TEST_F(thread_layer, AsyncCallOnAPoolThread) {
+TEST_F(ThreadLayer, AsyncCallOnAPoolThread) {
     glExt.threaded_avail = 0;
     g_threadpool = new UTL_threadpool(2);
     THREAD_call* call = THREAD_run_async(
@@ -185,7 +185,7 @@ TEST_F(thread_layer, AsyncCallOnAPoolThread) {
 }
 
 // Escaping exceptions turn into crash alerts; a thread ending itself is not one of them.
-TEST_F(thread_layer, ThreadEntryTurnsEscapingExceptionsIntoCrashes) {
+TEST_F(ThreadLayer, ThreadEntryTurnsEscapingExceptionsIntoCrashes) {
     struct row {
         void* (*func)(void*);
         const char* expected;

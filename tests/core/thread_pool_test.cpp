@@ -34,11 +34,11 @@ struct note_task : UTL_pool_task {
     int last_index = 99;
 };
 
-struct pool_test : ::testing::Test {
+struct ThreadPool : ::testing::Test {
     void SetUp() override { glExt.threaded_avail = 0; }
 };
 
-TEST_F(pool_test, WithoutThreadsTasksWaitForHelpAndKeepTheirOrder) {
+TEST_F(ThreadPool, WithoutThreadsTasksWaitForHelpAndKeepTheirOrder) {
     auto* pool = new UTL_threadpool(0);
     EXPECT_EQ(pool->get_num_threads(), 0);
     std::vector<std::string> ran;
@@ -63,7 +63,7 @@ TEST_F(pool_test, WithoutThreadsTasksWaitForHelpAndKeepTheirOrder) {
     EXPECT_EQ(dropped.runs.load(), 0) << "a pool without threads drops what waits";
 }
 
-TEST_F(pool_test, RemoveTakesOnlyWaitingTasksAndUncountsThem) {
+TEST_F(ThreadPool, RemoveTakesOnlyWaitingTasksAndUncountsThem) {
     UTL_threadpool pool(0);
     std::vector<std::string> ran;
     note_task a("a", &ran), b("b", &ran), c("c", &ran), never_queued("n", &ran);
@@ -79,7 +79,7 @@ TEST_F(pool_test, RemoveTakesOnlyWaitingTasksAndUncountsThem) {
     EXPECT_EQ(ran, (std::vector<std::string>{"a", "c"}));
 }
 
-TEST_F(pool_test, TasksAskingForDeletionAreDeletedOthersKept) {
+TEST_F(ThreadPool, TasksAskingForDeletionAreDeletedOthersKept) {
     std::atomic<int> gone{0};
     note_task kept("kept", nullptr, 0, &gone);
     {
@@ -92,7 +92,7 @@ TEST_F(pool_test, TasksAskingForDeletionAreDeletedOthersKept) {
     EXPECT_EQ(kept.runs.load(), 1);
 }
 
-TEST_F(pool_test, SyncRunsItsFunctionOnceWhenEveryThreadHasArrived) {
+TEST_F(ThreadPool, SyncRunsItsFunctionOnceWhenEveryThreadHasArrived) {
     std::atomic<int> gone{0};
     struct counting_sync : UTL_threadpool_sync {
         counting_sync(UTL_threadpool* p, std::atomic<int>* g) : UTL_threadpool_sync(p, "sync"), gone(g) {}
@@ -133,7 +133,7 @@ TEST_F(pool_test, SyncRunsItsFunctionOnceWhenEveryThreadHasArrived) {
     EXPECT_EQ(gone.load(), 1) << "deleted once, by its last thread";
 }
 
-TEST_F(pool_test, SwarmRunsEveryTaskBeforeHelpAndWaitReturns) {
+TEST_F(ThreadPool, SwarmRunsEveryTaskBeforeHelpAndWaitReturns) {
     for (int threads : {0, 3}) {
         UTL_threadpool pool(threads);
         UTL_threadpool_swarm swarm("swarm");
@@ -145,7 +145,7 @@ TEST_F(pool_test, SwarmRunsEveryTaskBeforeHelpAndWaitReturns) {
     }
 }
 
-TEST_F(pool_test, BarrierParksThePoolAndFeedsItAPrivateQueue) {
+TEST_F(ThreadPool, BarrierParksThePoolAndFeedsItAPrivateQueue) {
     UTL_threadpool pool(3);
     UTL_threadpool_barrier barrier(&pool, "barrier");
     barrier.halt_pool_start(1);

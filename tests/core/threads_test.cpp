@@ -15,9 +15,9 @@ namespace {
 void* as_item(intptr_t v) { return reinterpret_cast<void*>(v); }
 intptr_t as_int(void* p) { return reinterpret_cast<intptr_t>(p); }
 
-struct queue_fixture : ::testing::Test {
+struct MessageQueue : ::testing::Test {
     UTL_message_queue<void*>* q = UTL_message_queue_create<void*>();
-    ~queue_fixture() override { UTL_message_queue_destroy(q); }
+    ~MessageQueue() override { UTL_message_queue_destroy(q); }
 
     std::vector<intptr_t> drain() {
         std::vector<intptr_t> out;
@@ -33,7 +33,7 @@ struct queue_fixture : ::testing::Test {
     }
 };
 
-TEST_F(queue_fixture, WritesAndBatchesComeOutInOrder) {
+TEST_F(MessageQueue, WritesAndBatchesComeOutInOrder) {
     struct row {
         const char* name;
         std::vector<intptr_t> queued, batch;
@@ -58,7 +58,7 @@ TEST_F(queue_fixture, WritesAndBatchesComeOutInOrder) {
     }
 }
 
-TEST_F(queue_fixture, ReadTimeouts) {
+TEST_F(MessageQueue, ReadTimeouts) {
     using clock = std::chrono::steady_clock;
     EXPECT_EQ(UTL_message_queue_read(q, 0), nullptr);   // a poll that blocked would never return
 
@@ -82,7 +82,7 @@ int drop_even(std::vector<void*>& items, void*) {
     return static_cast<int>(before - items.size());
 }
 
-TEST_F(queue_fixture, EditRemovesItemsAndTheirUnits) {
+TEST_F(MessageQueue, EditRemovesItemsAndTheirUnits) {
     for (intptr_t v : {1, 2, 3, 4, 5}) UTL_message_queue_write(q, as_item(v));
     EXPECT_EQ(UTL_message_queue_edit(q, drop_even, nullptr), 2);
     EXPECT_EQ(q->available->count.load(), 3);
@@ -91,7 +91,7 @@ TEST_F(queue_fixture, EditRemovesItemsAndTheirUnits) {
 
 // Many writers and readers at once, readers on mixed time-outs: every item comes out exactly
 // once and, at the end, the semaphore holds neither a lost nor an invented unit.
-TEST_F(queue_fixture, ManyThreadsLoseAndInventNothing) {
+TEST_F(MessageQueue, ManyThreadsLoseAndInventNothing) {
     constexpr int writers = 4, readers = 4, per_writer = 4000;
     std::atomic<int> taken{0};
     std::vector<std::vector<intptr_t>> seen(readers);
@@ -165,14 +165,14 @@ TEST(Semaphore, ManyThreadsRacingTimeoutsKeepTheCount) {
     UTL_semaphore_destroy(s);
 }
 
-struct semaphore_faults : ::testing::Test {
-    ~semaphore_faults() override {
+struct SemaphoreFaults : ::testing::Test {
+    ~SemaphoreFaults() override {
         platform::semaphore_fail_creates_for_test(0);
         platform::semaphore_fail_waits_for_test(0, 0);
     }
 };
 
-TEST_F(semaphore_faults, FailedCreationIsReportedAndLeavesNothing) {
+TEST_F(SemaphoreFaults, FailedCreationIsReportedAndLeavesNothing) {
     platform::semaphore_fail_creates_for_test(EINVAL);
     UTL_semaphore* s = reinterpret_cast<UTL_semaphore*>(1);
     ::testing::internal::CaptureStdout();
@@ -182,7 +182,7 @@ TEST_F(semaphore_faults, FailedCreationIsReportedAndLeavesNothing) {
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "create: 22\ncreate: 22\n");
 }
 
-TEST_F(semaphore_faults, PersistentWaitErrorFailsInsteadOfSpinning) {
+TEST_F(SemaphoreFaults, PersistentWaitErrorFailsInsteadOfSpinning) {
     UTL_semaphore* s = nullptr;
     ASSERT_EQ(UTL_semaphore_create(&s, 0), 0);
     platform::semaphore_fail_waits_for_test(EINVAL, -1);
@@ -197,7 +197,7 @@ TEST_F(semaphore_faults, PersistentWaitErrorFailsInsteadOfSpinning) {
     UTL_semaphore_destroy(s);
 }
 
-TEST_F(semaphore_faults, InterruptedWaitsResumeQuietly) {
+TEST_F(SemaphoreFaults, InterruptedWaitsResumeQuietly) {
     UTL_semaphore* s = nullptr;
     ASSERT_EQ(UTL_semaphore_create(&s, 0), 0);
     ::testing::internal::CaptureStdout();
