@@ -312,8 +312,9 @@ void cursors(Canvas& c) {
         const AtlasRect& l = rect(left);
         const AtlasRect& rr = rect(right);
         const float y = (l.t0 + l.t1) * 0.5f;
-        draw(left, arrow(l.s1 - 2.0f, y, l.s0 + 3.0f, y, shaft, head, half));
-        draw(right, arrow(rr.s0 + 2.0f, y, rr.s1 - 3.0f, y, shaft, head, half));
+        // Shafts run on past the shared edge (and are clipped there), so the halves join cleanly.
+        draw(left, arrow(l.s1 + 4.0f, y, l.s0 + 3.0f, y, shaft, head, half));
+        draw(right, arrow(rr.s0 - 4.0f, y, rr.s1 - 3.0f, y, shaft, head, half));
     }
     {
         const auto [lx, ly] = mid("cursor 7");
@@ -324,15 +325,15 @@ void cursors(Canvas& c) {
     {
         const auto [lx, ly] = mid("cursor 10");
         const auto [rx, ry] = mid("cursor 11");
-        draw("cursor 10", arc_arrow(lx + 5, ly - 8, 13, 2, -10, 125, 8, 6));
-        draw("cursor 11", arc_arrow(rx - 5, ry - 8, 13, 2, 190, 55, 8, 6));
+        draw("cursor 10", arc_arrow(lx + 1, ly - 1, 9, 2, 10, 215, 7, 5.5f));
+        draw("cursor 11", arc_arrow(rx - 1, ry - 1, 9, 2, 170, -35, 7, 5.5f));
     }
     {
         const AtlasRect& dn = rect("cursor 13");
         const AtlasRect& up = rect("cursor 14");
         const float x = (dn.s0 + dn.s1) * 0.5f;
-        draw("cursor 13", arrow(x, dn.t1 - 2.0f, x, dn.t0 + 3.0f, 2, 9, 7));
-        draw("cursor 14", arrow(x, up.t0 + 2.0f, x, up.t1 - 3.0f, 2, 9, 7));
+        draw("cursor 13", arrow(x, dn.t1 + 4.0f, x, dn.t0 + 3.0f, 2, 9, 7));
+        draw("cursor 14", arrow(x, up.t0 - 4.0f, x, up.t1 - 3.0f, 2, 9, 7));
     }
     for (auto [name, up, held] : {std::make_tuple("cursor 18", true, false), std::make_tuple("cursor 18 held", true, true),
                                   std::make_tuple("cursor 19", false, false), std::make_tuple("cursor 19 held", false, true)}) {
