@@ -102,13 +102,16 @@ std::vector<float> land_cover(const std::vector<Ring>& rings) {
     return cover;
 }
 
+bool on_seam(double lon) { return std::fabs(std::fmod(std::fabs(lon), 360.0) - 180.0) < 1e-6; }
+
 // Coverage of a thin coastline stroke along every ring.
 std::vector<float> coast_cover(const std::vector<Ring>& rings, float half_width) {
     std::vector<float> cover(band_width * band_height, 0.0f);
     for (const Ring& r : rings)
         for (int turn = -1; turn <= 1; ++turn)
             for (size_t i = 0, j = r.size() - 1; i < r.size(); j = i++) {
-                if (std::fabs(r[i].lat) >= 89.99 && std::fabs(r[j].lat) >= 89.99) continue;  // pole closure
+                // Edges along the date line or the pole are where the outlines were cut, not coast.
+                if (on_seam(r[i].lon) && on_seam(r[j].lon)) continue;
                 const float ax = s_of_longitude(static_cast<float>(r[j].lon + 360.0 * turn));
                 const float bx = s_of_longitude(static_cast<float>(r[i].lon + 360.0 * turn));
                 const float ay = t_of_latitude(static_cast<float>(r[j].lat)), by = t_of_latitude(static_cast<float>(r[i].lat));
