@@ -2,7 +2,9 @@
 // connection reuse, proxy routes and failures. Time-outs move the frame clock.
 #include "files/http.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
@@ -120,6 +122,23 @@ std::vector<int> deliver(scripted_http_server& s, const std::vector<std::string>
     s.release_gate();
     return answers;
 }
+
+// A port bound here and never listened on: every connection to it is refused, and no other
+// process can take it over while the test runs.
+struct refusing_port {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    unsigned short port = 0;
+    refusing_port() {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port = ntohs(a.sin_port);
+    }
+    ~refusing_port() { ::close(fd); }
+};
 
 // How many of this process's descriptors are open on the file.
 int open_descriptors_on(const std::string& path) {
@@ -475,13 +494,9 @@ TEST_F(Http, AFullDiskIsALocalError) {
 }
 
 TEST_F(Http, RefusedConnectionFails) {
-    unsigned short dead_port;
-    {
-        scripted_http_server gone({});
-        dead_port = gone.port();
-    }
+    const refusing_port dead;
     http.proxy_host = "127.0.0.1";
-    http.proxy_port_int = dead_port;
+    http.proxy_port_int = dead.port;
     EXPECT_EQ(fetch(0, "files.example", "/f", tmp / "out"), 2);
     EXPECT_NE(log().find("HTTP Error for " + (tmp / "out")), std::string::npos);
     EXPECT_NE(log().find("   response   = (#0)\n\n"), std::string::npos) << log();
@@ -655,13 +670,9 @@ TEST_F(Http, StopStreamWithALookupInFlight) {
 
 // The same failure every second for an hour: one block and a few counts, not 3600 blocks.
 TEST_F(Http, ARepeatedFailureIsLoggedOnceWithACount) {
-    unsigned short dead_port;
-    {
-        scripted_http_server gone({});
-        dead_port = gone.port();
-    }
+    const refusing_port dead;
     http.proxy_host = "127.0.0.1";
-    http.proxy_port_int = dead_port;
+    http.proxy_port_int = dead.port;
     for (int i = 0; i < 3600; ++i) ASSERT_EQ(fetch(0, "files.example", "/f", tmp / "out"), 2);
     const std::string block = log().substr(0, log().find("\n\n") + 2);
     EXPECT_EQ(block.rfind("HTTP Error for " + (tmp / "out") + "\n", 0), 0u);
