@@ -2,8 +2,10 @@
 
 #include <errno.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <sstream>
 
 #include "core/frame_clock.h"
 #include "core/thread_layer.h"
@@ -87,7 +89,53 @@ bool parse_status_line(const std::string& line, int& status, std::string& reason
     return true;
 }
 
+bool is_2xx(int status) { return status >= 200 && status <= 299; }
+
+// Splits a field value at commas into trimmed tokens, empty ones dropped.
+std::vector<std::string> tokens(const std::string& value) {
+    std::vector<std::string> out;
+    size_t b = 0;
+    while (b <= value.size()) {
+        size_t e = value.find(',', b);
+        if (e == std::string::npos) e = value.size();
+        std::string t = trim_blanks(value.substr(b, e - b));
+        if (!t.empty()) out.push_back(std::move(t));
+        b = e + 1;
+    }
+    return out;
+}
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// "HEXDIG+ [blanks] [; extensions]", extensions ignored. -1 for anything else or a size too large.
+int64_t parse_chunk_size(const char* line, size_t length) {
+    size_t i = 0;
+    int64_t size = 0;
+    for (; i < length && hex_digit(line[i]) >= 0; ++i) {
+        if (i >= 15) return -1;
+        size = size * 16 + hex_digit(line[i]);
+    }
+    if (i == 0) return -1;
+    while (i < length && is_blank(line[i])) ++i;
+    if (i < length && line[i] != ';') return -1;
+    return size;
+}
+
+// Offset of the first CR LF at or after from, or npos.
+size_t find_crlf(const std::vector<char>& buf, size_t from) {
+    for (size_t i = from; i + 1 < buf.size(); ++i)
+        if (buf[i] == '\r' && buf[i + 1] == '\n') return i;
+    return std::string::npos;
+}
+
 }  // namespace
+
+unsigned long (*http_class::lookup_address)(const char*) = &PCSBSocket::LookupAddress;
 
 bool http_name_less::operator()(const std::string& a, const std::string& b) const {
     const size_t n = std::min(a.size(), b.size());
@@ -115,12 +163,19 @@ down_class::~down_class() {
     delete sock;
 }
 
+void down_class::local_failure(int error) {
+    if (err != 0) return;
+    err = error ? error : EIO;
+    local_err = err;
+}
+
 void down_class::close_file(bool checked) {
     if (!file) return;
+    errno = 0;
     const int rc = ::fclose(file);
     file = nullptr;
     // A full disk often shows only when the last buffer is flushed.
-    if (checked && rc != 0 && err == 0) err = errno ? errno : EIO;
+    if (checked && rc != 0) local_failure(errno);
 }
 
 bool down_class::IsErr() { return err != 0 || !sock || sock->GetStatus() == PCSBSocket::status_error; }
@@ -147,17 +202,14 @@ bool down_class::ConnectedTo(unsigned long address, unsigned short port_) {
     const auto c = headers.find("Connection");
     if (c != headers.end()) {
         // A token list such as "keep-alive, close" also ends the connection.
-        const std::string& v = c->second;
-        size_t b = 0;
-        while (b <= v.size()) {
-            size_t e = v.find(',', b);
-            if (e == std::string::npos) e = v.size();
-            if (same_text_ignoring_case(trim_blanks(v.substr(b, e - b)), "close")) return false;
-            b = e + 1;
-        }
+        for (const std::string& t : tokens(c->second))
+            if (same_text_ignoring_case(t, "close")) return false;
     }
-    return port_ == port && address == addr && sock && sock->GetStatus() == PCSBSocket::status_connected &&
-           !sock->ReceivedRelease();
+    if (framing_in_doubt_) return false;
+    // Bytes past the end of the last response, read or waiting, are no answer to the next request:
+    // a connection holding any is dropped, and so is one the server has closed.
+    return port_ == port && address == addr && sock && recv_buf.empty() &&
+           sock->GetStatus() == PCSBSocket::status_connected && sock->IsIdleAndOpen();
 }
 
 void down_class::MakeRequest(const char* path, bool post, const std::map<std::string, std::string>& request_headers,
@@ -172,7 +224,14 @@ void down_class::MakeRequest(const char* path, bool post, const std::map<std::st
     last_activity = xtim.real_time;
     headers_done = false;
     err = 0;
+    local_err = 0;
     head_bytes_ = 0;
+    transfer_encoding_.clear();
+    chunked_ = false;
+    chunk_ = chunk_state::size_line;
+    chunk_left_ = 0;
+    trailer_bytes_ = 0;
+    framing_in_doubt_ = false;
     file_path.clear();
     if (local_path) {
         file_path = local_path;
@@ -215,7 +274,7 @@ void down_class::DoProcessing() {
     if (!headers_done) parse_head();
     if (headers_done && err == 0) {
         last_activity = xtim.real_time;
-        store_body();
+        if (is_2xx(status)) store_body();
     }
 }
 
@@ -237,41 +296,161 @@ void down_class::parse_head() {
         if (line.empty()) {
             if (status > 199) {
                 headers_done = true;
-                if (!file_path.empty()) {
-                    file = ::fopen(file_path.c_str(), "wb");
-                    if (!file) err = errno;
-                }
-                const auto cl = headers.find("Content-Length");
-                if (cl != headers.end()) {
-                    content_length = parse_length(cl->second);
-                    if (content_length < 0) err = err_net_bad_state;
-                }
+                end_of_head();
             } else if (status > 0) {
                 // An interim (1xx) head's fields say nothing about the final response: forget them.
                 headers.clear();
+                transfer_encoding_.clear();
             }
             continue;
         }
         if (parse_status_line(line, status, reason)) continue;
         const size_t colon = line.find(':');
         if (colon == std::string::npos || colon == 0) continue;
-        headers.emplace(line.substr(0, colon), trim_blanks(line.substr(colon + 1)));   // the first one wins
+        std::string name = line.substr(0, colon), value = trim_blanks(line.substr(colon + 1));
+        // The codings of every Transfer-Encoding field count, in order.
+        if (same_text_ignoring_case(name, "Transfer-Encoding"))
+            transfer_encoding_ += (transfer_encoding_.empty() ? "" : ", ") + value;
+        headers.emplace(std::move(name), std::move(value));   // the first one wins
     }
     recv_buf.erase(recv_buf.begin(), recv_buf.begin() + static_cast<std::ptrdiff_t>(pos));
     head_bytes_ += pos;
     if (!headers_done && head_bytes_ + recv_buf.size() >= http_max_head_bytes) err = err_net_bad_state;
 }
 
+// The final head is complete: how the body is framed, and the local file, which exists only for
+// a 2xx answer so an error page never replaces what is there.
+void down_class::end_of_head() {
+    const auto cl = headers.find("Content-Length");
+    if (!transfer_encoding_.empty()) {
+        // Only chunked can be undone here; any other coding would leave the body unreadable.
+        int chunked = 0, other = 0;
+        for (const std::string& t : tokens(transfer_encoding_)) {
+            if (same_text_ignoring_case(t, "chunked")) ++chunked;
+            else if (!same_text_ignoring_case(t, "identity")) ++other;
+        }
+        if (chunked != 1 || other != 0) {
+            err = err_net_bad_state;
+            return;
+        }
+        chunked_ = true;
+        framing_in_doubt_ = cl != headers.end();
+    } else if (cl != headers.end()) {
+        content_length = parse_length(cl->second);
+        if (content_length < 0) {
+            err = err_net_bad_state;
+            return;
+        }
+    }
+    if (is_2xx(status) && !file_path.empty()) {
+        errno = 0;
+        file = ::fopen(file_path.c_str(), "wb");
+        if (!file) local_failure(errno);
+    }
+}
+
+bool down_class::write_body(const char* data, size_t size) {
+    if (size == 0) return true;
+    errno = 0;
+    if (::fwrite(data, 1, size, file) != size) {
+        local_failure(errno);
+        return false;
+    }
+    bytes_done += static_cast<int64_t>(size);
+    return true;
+}
+
 void down_class::store_body() {
     if (!file) return;
+    if (chunked_) {
+        store_chunked_body();
+        return;
+    }
     if (!recv_buf.empty()) {
-        bytes_done += static_cast<int64_t>(recv_buf.size());
-        errno = 0;
-        const size_t wrote = ::fwrite(recv_buf.data(), 1, recv_buf.size(), file);
-        if (wrote != recv_buf.size()) err = errno ? errno : EIO;
-        recv_buf.clear();
+        // Bytes past the length belong to no request: they stay, and keep the connection from reuse.
+        size_t take = recv_buf.size();
+        if (content_length >= 0) take = std::min<size_t>(take, static_cast<size_t>(content_length - bytes_done));
+        if (!write_body(recv_buf.data(), take)) return;
+        if (take == recv_buf.size()) recv_buf.clear();
+        else recv_buf.erase(recv_buf.begin(), recv_buf.begin() + static_cast<std::ptrdiff_t>(take));
     }
     if (bytes_done == content_length) close_file(true);
+}
+
+// Size lines, chunk data and the CR LF after it, the last (empty) chunk and its trailers, as far
+// as the bytes received go. The body is complete when the trailers end: the length is then known.
+void down_class::store_chunked_body() {
+    size_t pos = 0;
+    bool more = true;
+    while (more && err == 0) {
+        switch (chunk_) {
+        case chunk_state::size_line: {
+            const size_t eol = find_crlf(recv_buf, pos);
+            if (eol == std::string::npos) {
+                if (recv_buf.size() - pos > http_max_chunk_line) err = err_net_bad_state;
+                more = false;
+                break;
+            }
+            const int64_t size = parse_chunk_size(recv_buf.data() + pos, eol - pos);
+            if (size < 0 || eol - pos > http_max_chunk_line) {
+                err = err_net_bad_state;
+                break;
+            }
+            pos = eol + 2;
+            chunk_left_ = size;
+            chunk_ = size == 0 ? chunk_state::trailer : chunk_state::data;
+            break;
+        }
+        case chunk_state::data: {
+            const size_t n = std::min<size_t>(static_cast<size_t>(chunk_left_), recv_buf.size() - pos);
+            if (n == 0) {
+                more = false;
+                break;
+            }
+            if (!write_body(recv_buf.data() + pos, n)) break;
+            pos += n;
+            chunk_left_ -= static_cast<int64_t>(n);
+            if (chunk_left_ == 0) chunk_ = chunk_state::data_end;
+            break;
+        }
+        case chunk_state::data_end:
+            if (recv_buf.size() - pos < 2) {
+                more = false;
+                break;
+            }
+            if (recv_buf[pos] != '\r' || recv_buf[pos + 1] != '\n') {
+                err = err_net_bad_state;
+                break;
+            }
+            pos += 2;
+            chunk_ = chunk_state::size_line;
+            break;
+        case chunk_state::trailer: {
+            const size_t eol = find_crlf(recv_buf, pos);
+            const size_t seen = (eol == std::string::npos ? recv_buf.size() : eol + 2) - pos;
+            if (trailer_bytes_ + seen > http_max_head_bytes) {
+                err = err_net_bad_state;
+                break;
+            }
+            if (eol == std::string::npos) {
+                more = false;
+                break;
+            }
+            pos = eol + 2;
+            trailer_bytes_ += seen;
+            if (seen == 2) {
+                chunk_ = chunk_state::done;
+                content_length = bytes_done;
+                close_file(true);
+            }
+            break;
+        }
+        case chunk_state::done:
+            more = false;
+            break;
+        }
+    }
+    recv_buf.erase(recv_buf.begin(), recv_buf.begin() + static_cast<std::ptrdiff_t>(pos));
 }
 
 // ---- http_class ----
@@ -297,6 +476,9 @@ void http_class::reset_for_test() {
     dns_jobs.clear();
     dns_lookups.clear();
     dns_cache.clear();
+    dns_failed_at.clear();
+    local_errors.clear();
+    failure_logs.clear();
 }
 
 void http_class::make_stream_if_needed(int stream) {
@@ -305,19 +487,26 @@ void http_class::make_stream_if_needed(int stream) {
     streams.resize(want, nullptr);
     dns_jobs.resize(want, nullptr);
     dns_lookups.resize(want);
+    local_errors.resize(want, 0);
+    failure_logs.resize(want);
 }
 
 void http_class::stop_stream(int stream) {
     if (stream < 0 || static_cast<size_t>(stream) >= streams.size()) return;
-    delete streams[stream];
+    delete streams[stream];   // closes the file and the connection
     streams[stream] = nullptr;
+    local_errors[stream] = 0;
+    failure_logs[stream].end();
 }
 
-int http_class::local_error(int) const { return 0; }
+int http_class::local_error(int stream) const {
+    if (stream < 0 || static_cast<size_t>(stream) >= local_errors.size()) return 0;
+    return local_errors[stream];
+}
 
 void* http_class::async_dns_lookup(void* lookup) {
     auto* l = static_cast<dns_lookup_t*>(lookup);
-    l->addr = PCSBSocket::LookupAddress(l->name.c_str());
+    l->addr = lookup_address(l->name.c_str());
     return nullptr;
 }
 
@@ -345,6 +534,14 @@ int http_class::net_check(int n, std::string server, std::string path, const std
     if (!slot || slot->IsComplete()) {
         // The cache is keyed by the name actually looked up: the proxy's when one is set.
         const std::string lookup_name = ProxyHost(server.c_str());
+        const float now = xtim.real_time;
+        const auto failed = dns_failed_at.find(lookup_name);
+        if (failed != dns_failed_at.end() && !dns_jobs[n] &&
+            (now - failed->second > http_lookup_retry_seconds || now < failed->second)) {
+            // The network may be back: look the name up again.
+            dns_cache.erase(lookup_name);
+            dns_failed_at.erase(failed);
+        }
         if (!dns_jobs[n] && !dns_cache.count(lookup_name)) {
             dns_lookups[n].name = lookup_name;
             dns_lookups[n].addr = 0;
@@ -353,11 +550,17 @@ int http_class::net_check(int n, std::string server, std::string path, const std
         if (dns_jobs[n] && THREAD_is_done(dns_jobs[n], 0)) {
             THREAD_cleanup(dns_jobs[n]);
             dns_jobs[n] = nullptr;
-            dns_cache[dns_lookups[n].name] = dns_lookups[n].addr;
+            const dns_lookup_t& done = dns_lookups[n];
+            dns_cache[done.name] = done.addr;
+            if (done.addr == 0) dns_failed_at[done.name] = now;
+            else dns_failed_at.erase(done.name);
         }
         const auto cached = dns_cache.find(lookup_name);
         if (cached == dns_cache.end()) return 0;   // still resolving; an old record answers nothing
-        if (cached->second == 0) return 2;
+        if (cached->second == 0) {
+            local_errors[n] = 0;
+            return 2;
+        }
 
         if (!server.empty() && server.back() == '/')
             MACIBM_alert(0, "net_check error! You have a dirchar at the end of the server name!", "You should not!",
@@ -381,36 +584,54 @@ int http_class::net_check(int n, std::string server, std::string path, const std
         slot->asked_server = server;
         slot->asked_path = path;
         slot->asked_file = local_file;
+        local_errors[n] = 0;
     }
 
     down_class* d = slot;
     d->DoProcessing();
 
     const int sock_status = d->sock ? d->sock->GetStatus() : 0;
+    // A final head that is not 2xx is the answer already; an orderly close ends the transfer too
+    // (whatever came before it has been read), so a cut-short body fails at once.
     const bool ended = d->err != 0 || !d->sock || sock_status == PCSBSocket::status_closed ||
-                       sock_status == PCSBSocket::status_error || d->IsComplete();
+                       sock_status == PCSBSocket::status_error || d->IsComplete() ||
+                       (d->headers_done && !is_2xx(d->status)) || d->sock->ReceivedRelease();
+    repeat_log& failures = failure_logs[n];
     if (!ended) {
         if (static_cast<double>(xtim.real_time) > static_cast<double>(d->last_activity) + time_out_seconds) {
-            xer << "Timeout for " << local_file << "\n"
-                << "   server     =" << server << "\n"
-                << "   file       =" << path << "\n\n";
+            failures.write("Timeout for " + local_file + "\n   server     =" + server + "\n   file       =" + path +
+                           "\n\n");
             delete d;
             slot = nullptr;
             return 2;
         }
         return 0;
     }
-    if (d->status >= 200 && d->status <= 299 && d->IsComplete() && !d->IsErr()) return 1;
+    if (is_2xx(d->status) && d->IsComplete() && !d->IsErr()) {
+        failures.end();
+        return 1;
+    }
 
-    xer << "HTTP Error for " << local_file << "\n"
-        << "   server     =" << server << "\n"
-        << "   file       =" << path << "\n"
-        << "   IsDone     =" << (d->IsDone() ? 1 : 0) << "\n"
-        << "   IsComplete =" << (d->IsComplete() ? 1 : 0) << "\n"
-        << "   IsErr      =" << (d->IsErr() ? 1 : 0) << "\n"
-        << "   GetStat    =" << d->GetStat() << "\n"
-        << "   GetOSErr   =" << d->GetOSErr() << "\n"
-        << "   response   =" << d->reason << " (#" << d->status << ")\n\n";
+    std::ostringstream block;
+    if (d->local_err) {
+        // The server did its part: the failure is this machine's (a full disk, no permission).
+        block << "Local file error for " << local_file << "\n"
+              << "   server     =" << server << "\n"
+              << "   file       =" << path << "\n"
+              << "   errno      =" << d->local_err << " (" << std::strerror(d->local_err) << ")\n\n";
+    } else {
+        block << "HTTP Error for " << local_file << "\n"
+              << "   server     =" << server << "\n"
+              << "   file       =" << path << "\n"
+              << "   IsDone     =" << (d->IsDone() ? 1 : 0) << "\n"
+              << "   IsComplete =" << (d->IsComplete() ? 1 : 0) << "\n"
+              << "   IsErr      =" << (d->IsErr() ? 1 : 0) << "\n"
+              << "   GetStat    =" << d->GetStat() << "\n"
+              << "   GetOSErr   =" << d->GetOSErr() << "\n"
+              << "   response   =" << d->reason << " (#" << d->status << ")\n\n";
+    }
+    failures.write(block.str());
+    local_errors[n] = d->local_err;
     delete d;
     slot = nullptr;
     return 2;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "files/repeat_log.h"
+
 class PCSBSocket;
 class THREAD_call;
 
@@ -17,8 +19,10 @@ struct http_name_less {
     bool operator()(const std::string& a, const std::string& b) const;
 };
 
-// Longest response head accepted; a longer one fails the transfer.
+// Longest response head accepted; a longer one fails the transfer. Chunk trailers share the limit.
 constexpr size_t http_max_head_bytes = 64 * 1024;
+// Longest chunk-size line (with its extensions) accepted in a chunked body.
+constexpr size_t http_max_chunk_line = 4096;
 
 class down_class {
 public:
@@ -33,6 +37,7 @@ public:
                      const char* body, int body_length, const char* local_path);
     void DoProcessing();
 
+    // A chunked body has no length until its last chunk: content_length is -1 until then.
     bool IsComplete() const { return content_length == bytes_done; }
     // These ask the socket for its status, which moves a connecting socket along.
     bool IsErr();
@@ -55,16 +60,32 @@ public:
     int64_t content_length = -1;
     int64_t bytes_done = 0;
     float last_activity = 0;
+    // errno of a failure to create, write or close the local file; such a failure also sets err.
+    int local_err = 0;
 
     // What net_check asked this record for, so a different request is never answered by it.
     std::string asked_server, asked_path, asked_file;
 
 private:
+    enum class chunk_state { size_line, data, data_end, trailer, done };
+
     void parse_head();
+    void end_of_head();
     void store_body();
+    void store_chunked_body();
+    bool write_body(const char* data, size_t size);
     void close_file(bool checked);
+    void local_failure(int error);
 
     size_t head_bytes_ = 0;   // bytes of the response head consumed so far
+    std::string transfer_encoding_;   // every Transfer-Encoding field of the head, joined by ", "
+    bool chunked_ = false;
+    chunk_state chunk_ = chunk_state::size_line;
+    int64_t chunk_left_ = 0;
+    size_t trailer_bytes_ = 0;
+    // Both a chunked coding and a Content-Length came: the framing is in doubt, so the connection
+    // is not used again.
+    bool framing_in_doubt_ = false;
 };
 
 class http_class {
@@ -82,13 +103,17 @@ public:
     // 0 in progress, 1 the local file is complete, 2 failed.
     int net_check(int stream, std::string server, std::string path, const std::string& local_file);
     void make_stream_if_needed(int stream);
-    // Ends the stream's transfer: its connection is dropped and its local file closed, so nothing
-    // more is written to it. The next net_check on the stream starts afresh.
+    // Ends the stream's transfer: its connection is dropped (a half-read response can never answer
+    // a later request) and its local file closed, so nothing more is written to it. A host lookup
+    // in flight cannot be cancelled: its answer still reaches the cache. The next net_check on the
+    // stream starts afresh.
     void stop_stream(int stream);
     // An errno value when the stream's last transfer failed because its local file could not be
     // created or written (a full disk, no permission); 0 otherwise.
     int local_error(int stream) const;
     static void* async_dns_lookup(void* lookup);
+    // What async_dns_lookup calls; tests replace it to make a lookup fail and then succeed.
+    static unsigned long (*lookup_address)(const char* host);
     std::string ProxyHost(const char* host) const;
     unsigned short ProxyPort(unsigned short port) const;
 
@@ -103,7 +128,15 @@ public:
     // A deque: a lookup running elsewhere keeps a pointer to its entry while streams are added.
     std::deque<dns_lookup_t> dns_lookups;
     std::map<std::string, unsigned long> dns_cache;
+    // Frame-clock time of each failed lookup: the name is looked up again once it is old enough.
+    std::map<std::string, float> dns_failed_at;
+    // Per stream: errno of the last transfer's local failure, and the stream's failure log.
+    std::vector<int> local_errors;
+    std::vector<repeat_log> failure_logs;
 };
+
+// Seconds a failed host lookup is believed before the name is looked up again.
+constexpr float http_lookup_retry_seconds = 5.0f;
 
 extern http_class http;
 extern int _ot_inited;

@@ -166,6 +166,18 @@ long PCSBSocket::http_WriteData(const void* data, long length) {
     return -1;
 }
 
+bool PCSBSocket::IsIdleAndOpen() {
+    if (mStatus != status_connected || mGotRelease) return false;
+    char probe;
+    const ssize_t n = ::recv(mSocket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) return false;
+    if (n == 0) {
+        mGotRelease = true;
+        return false;
+    }
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+}
+
 void PCSBSocket::Disconnect() {
     ::shutdown(mSocket, SHUT_RDWR);
     mStatus = status_closed;

@@ -40,6 +40,10 @@ public:
     void Disconnect();
     void Release();
 
+    // A kept-alive connection may carry another request only when this holds: connected, no
+    // unread byte waiting and the peer not gone. Reads nothing; a close it sees sets ReceivedRelease.
+    bool IsIdleAndOpen();
+
     // 0 when the name does not resolve. Blocks for as long as the resolver takes.
     static unsigned long LookupAddress(const char* host);
 

@@ -123,6 +123,8 @@ int read_directory(const std::string& path) {
             name.find("Earth Orbit Textures") != std::string::npos)
             continue;
 
+        // Checked before the two are joined: a long prefix must not be copied into every line's path.
+        if (prefix.size() + name.size() > manifest_path_max) bad_path_alert(prefix.substr(0, 200) + "...");
         v.path = prefix + name;
         v.global_scenery = is_global_scenery_f(v.path.c_str());
         if (v.global_scenery && !find_sector(&v.lon_index, &v.lat_index, v.path)) v.global_scenery = 0;

@@ -35,6 +35,9 @@ struct file_history_struct {
 
 extern std::vector<file_history_struct> sim_info;
 
+// Longest path a manifest may give a file (its folder prefix and name together).
+const size_t manifest_path_max = 1024;
+
 // 3 when read, 2 when the header is not accepted (a newer format has been announced).
 int read_directory(const std::string& path);
 

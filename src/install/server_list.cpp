@@ -3,12 +3,14 @@
 #include <cstdlib>
 
 #include "core/cmdline.h"
+#include "core/frame_clock.h"
 #include "core/localisation.h"
 #include "core/shared_constants.h"
 #include "files/archives.h"
 #include "files/error_codes.h"
 #include "files/file_ops.h"
 #include "files/http.h"
+#include "files/repeat_log.h"
 #include "files/xmap.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
@@ -23,11 +25,28 @@ namespace {
 
 std::string tr(const std::string& s) { return UTL_translate_string(s, 0); }
 
-// Servers come from the network: a entry the HTTP client would refuse is skipped, not fatal.
-bool add_server(server_t s) {
-    if (s.host.empty() || s.host.back() == '/' || s.path.empty() || s.path[0] != '/') {
-        xer << "WARNING: skipping a download server with a bad host or path: host=" << s.host << " path=" << s.path
-            << "\n";
+// Warnings of one reading of the list, written as one block: a list that is fetched again and
+// again (it gave no usable server) adds a count to the log, not its warnings each time.
+std::string g_warnings;
+int g_warning_count = 0;
+repeat_log g_list_log;
+constexpr int warnings_shown = 10;
+
+void warn(const std::string& line) {
+    if (++g_warning_count <= warnings_shown) g_warnings += line + "\n";
+}
+
+// Servers come from the network: an entry the HTTP client would refuse is skipped, not fatal,
+// and so is one whose host or path (install name included) is over-long.
+bool add_server(const std::string& host, const std::string& path_prefix, std::string label) {
+    if (host.size() > server_path_max || path_prefix.size() + install_name.size() + 1 > server_path_max) {
+        warn("WARNING: skipping a download server whose host or path is longer than " +
+             std::to_string(server_path_max) + " bytes");
+        return false;
+    }
+    server_t s{host, path_prefix + install_name + "/", std::move(label)};
+    if (s.host.empty() || s.host.back() == '/' || s.path[0] != '/') {
+        warn("WARNING: skipping a download server with a bad host or path: host=" + s.host + " path=" + s.path);
         return false;
     }
     servers.push_back(std::move(s));
@@ -38,11 +57,27 @@ bool add_server(server_t s) {
 void add_server_option(const std::string& value) {
     const size_t slash = value.find('/');
     if (slash == std::string::npos) {
-        xer << "WARNING: ignoring a server option without a path: " << value << "\n";
+        warn("WARNING: ignoring a server option without a path: " + value);
         return;
     }
-    add_server({value.substr(0, slash), value.substr(slash) + install_name + "/", value});
+    add_server(value.substr(0, slash), value.substr(slash), value);
 }
+
+// Failed fetches of the list and of the manifest are tried again once a second, not every frame.
+constexpr float retry_seconds = 1.0f;
+struct pace {
+    bool waiting = false;
+    float since = 0;
+    bool due() const {
+        const float now = xtim.real_time;
+        return !waiting || now - since >= retry_seconds || now < since;
+    }
+    void wait() {
+        waiting = true;
+        since = xtim.real_time;
+    }
+};
+pace g_list_pace, g_manifest_pace;
 
 void apply_server_options() {
     if (cmdline.has_option("--install_name")) install_name = cmdline.get_option("--install_name");
@@ -60,9 +95,7 @@ void apply_server_options() {
     }
 }
 
-}  // namespace
-
-int read_server_list(const std::string& path) {
+int read_server_list_lines(const std::string& path) {
     xmap_class map(path, 0, 0);
     static const int versions[] = {820, 0};
     if (!map.mem_start || !map.check_file(10001, versions, "SERVERS", nullptr)) {
@@ -89,12 +122,11 @@ int read_server_list(const std::string& path) {
         } else if (map.TXT_str_scan_match("ENDOFLIST", 1, 0)) {
             break;
         } else if (map.TXT_str_scan_match("SERVER", 1, 0)) {
-            server_t s;
-            map.TXT_str_scan_eoln(&s.host);
-            map.TXT_str_scan_eoln(&s.path);
-            map.TXT_str_scan_eoln(&s.label);
-            s.path += install_name + "/";
-            add_server(std::move(s));
+            std::string host, path_prefix, label;
+            map.TXT_str_scan_eoln(&host);
+            map.TXT_str_scan_eoln(&path_prefix);
+            map.TXT_str_scan_eoln(&label);
+            add_server(host, path_prefix, std::move(label));
         } else {
             map.TXT_str_scan_eoln(nullptr);
         }
@@ -103,28 +135,56 @@ int read_server_list(const std::string& path) {
     return 0;
 }
 
+}  // namespace
+
+int read_server_list(const std::string& path) {
+    g_warnings.clear();
+    g_warning_count = 0;
+    const int result = read_server_list_lines(path);
+    if (g_warning_count > warnings_shown)
+        g_warnings += "WARNING: " + std::to_string(g_warning_count - warnings_shown) + " more warnings like these\n";
+    if (g_warnings.empty()) g_list_log.end();
+    else g_list_log.write(g_warnings);
+    return result;
+}
+
+void server_list_reset_for_test() {
+    g_list_pace = {};
+    g_manifest_pace = {};
+    g_list_log = {};
+}
+
 void UTL_download_directory() {
     if (servers.empty()) {
+        if (!g_list_pace.due()) return;
         const std::string local = temp_path + "serverlist9.txt";
-        if (http.net_check(0, server_list_host, "/serverlist9.txt", local) != 1) return;
-        read_server_list(local);
+        const int r = http.net_check(0, server_list_host, "/serverlist9.txt", local);
+        if (r == 2) g_list_pace.wait();
+        if (r != 1) return;
+        g_list_pace = {};
+        // A list without a usable server is fetched again, at the same pace as a failure.
+        if (read_server_list(local) == 0 && servers.empty()) g_list_pace.wait();
         return;
     }
     switch (stg.stage) {
         case 0: {
+            if (!g_manifest_pace.due()) break;
             if (stg.manifest_server < 0 || stg.manifest_server >= (int)servers.size()) stg.manifest_server = 0;
             const server_t& s = servers[stg.manifest_server];
             const std::string archive = temp_path + "directory.txt.zip";
             const int r = http.net_check(1, s.host, s.path + "directory.txt.zip", archive);
             if (r == 2) {
                 stg.manifest_server = servers.size() == 1 ? 0 : std::rand() % (int)servers.size();
+                g_manifest_pace.wait();
             } else if (r == 1) {
+                g_manifest_pace = {};
                 const int err = zip_to_file(archive, temp_path, nullptr, 0);
                 if (err != 0) {
                     MACIBM_alert(0, tr("The installer cannot extract a file."),
                                  UTL_string_sub(tr("Error: %1:message%."), error_str(err)),
                                  UTL_string_sub(tr("Compressed File  %1:file%."), archive),
                                  UTL_string_sub(tr("Destination Path: %1:file%."), temp_path), t_warn);
+                    g_manifest_pace.wait();
                 } else {
                     stg.stage = 1;
                 }

@@ -21,7 +21,13 @@ void UTL_download_directory();
 // One step of the DVD road; the caller watches dvd_path, install_name and stg's stage.
 void UTIL_scan_dvd();
 
+// Longest host, and longest server path with the install name, taken from a list or an option.
+const size_t server_path_max = 1024;
+
 // Reads a downloaded server list into servers and install_name and applies the command-line
 // server options. Returns 0 when read, 1 after a newer installer was announced, 2 after a
 // newer format was announced.
 int read_server_list(const std::string& path);
+
+// Forgets the retry pace and the logged warnings (tests start each case from nothing).
+void server_list_reset_for_test();

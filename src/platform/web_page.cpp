@@ -5,16 +5,41 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <strings.h>
+
+#include "core/log.h"
 
 extern char** environ;
 
 namespace {
 std::string g_program;
+
+// "http://" or "https://" in any letter case, and something after it.
+bool is_web_address(const std::string& url) {
+    for (const char* scheme : {"http://", "https://"}) {
+        const size_t n = std::char_traits<char>::length(scheme);
+        if (url.size() > n && ::strncasecmp(url.c_str(), scheme, n) == 0) return true;
+    }
+    return false;
 }
+
+// The refused address as one short log line.
+std::string printable(const std::string& url) {
+    std::string out = url.substr(0, 200);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return url.size() > 200 ? out + "..." : out;
+}
+}  // namespace
 
 void platform_set_web_page_program(const std::string& program) { g_program = program; }
 
 int platform_open_web_page(const std::string& url) {
+    // The address may come from the network: a file: or other address could start anything.
+    if (!is_web_address(url)) {
+        xer << "Refusing to open a web page whose address is not http or https: " << printable(url) << "\n";
+        return EINVAL;
+    }
     if (g_program.empty()) return SDL_OpenURL(url.c_str()) == 0 ? 0 : -1;
     std::string prog = g_program, arg = url;
     char* argv[] = {prog.data(), arg.data(), nullptr};

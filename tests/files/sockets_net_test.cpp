@@ -109,6 +109,32 @@ TEST(Sockets, ReadingAnIdleConnectionAndThePeersClose) {
     EXPECT_EQ(p.client->GetStatus(), PCSBSocket::status_closed);
 }
 
+// The reuse test of a kept-alive connection: a waiting byte or the peer's close makes it false,
+// and looking consumes nothing.
+TEST(Sockets, IdleAndOpenOnlyWithNothingToRead) {
+    connected_pair p;
+    ASSERT_NE(p.server, nullptr);
+    EXPECT_TRUE(p.client->IsIdleAndOpen());
+
+    ASSERT_EQ(p.server->http_WriteData("x", 1), 1);
+    for (int i = 0; i < 2000 && p.client->IsIdleAndOpen(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(p.client->IsIdleAndOpen());
+    std::string got;
+    ASSERT_EQ(read_some(*p.client, got), 1);
+    EXPECT_EQ(got, "x");
+    EXPECT_TRUE(p.client->IsIdleAndOpen());
+
+    p.server.reset();
+    for (int i = 0; i < 2000 && p.client->IsIdleAndOpen(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(p.client->IsIdleAndOpen());
+    EXPECT_TRUE(p.client->ReceivedRelease());
+
+    PCSBSocket never_connected(0, false);
+    EXPECT_FALSE(never_connected.IsIdleAndOpen());
+}
+
 TEST(Sockets, FailuresSplitIntoClosedAndError) {
     {   // a reset is the connection going away: closed, not error
         PCSBSocket listener(0, true);

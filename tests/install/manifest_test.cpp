@@ -7,6 +7,7 @@
 #include "install/manifest.h"
 #include "platform/web_page.h"
 #include "core/app_globals.h"
+#include "support/peak_memory.h"
 #include "support/temp_dir.h"
 
 using testsupport::temp_dir;
@@ -142,6 +143,8 @@ TEST(ManifestReaderDeathTest, BadPathsAndDigestsAreRefused) {
         {"DIR /\nFILE 0 0 1 1 1 " + md5a + " etc\n", "path that has no file"},
         {"DIR V\\x\\\nFILE 0 0 1 1 1 " + md5a + " a\n", "path that has no file"},
         {"DIR V/\nFILE 0 0 1 1 1 " + md5a + " a\x01" + "b\n", "path that has no file"},
+        {"DIR V/" + std::string(1020, 'd') + "/\nFILE 0 0 1 1 1 " + md5a + " ab\n", "path that has no file"},
+        {"DIR V/\nFILE 0 0 1 1 1 " + md5a + " " + std::string(1023, 'n') + "\n", "path that has no file"},
         {"DIR V/\nFILE 0 0 1 1 1 0123 a\n", "bad checksum"},
         {"DIR V/\nFILE 0 0 1 1 1 " + md5a.substr(0, 31) + "g a\n", "bad checksum"},
     };
@@ -149,6 +152,30 @@ TEST(ManifestReaderDeathTest, BadPathsAndDigestsAreRefused) {
         temp_dir t;
         EXPECT_EXIT(read_body(t, body), ::testing::ExitedWithCode(0), message) << body;
     }
+}
+
+TEST(ManifestReaderLimits, APathOfTheLongestLengthIsTaken) {
+    temp_dir t;
+    const std::string path = "V/" + std::string(1019, 'd') + "/ab";
+    ASSERT_EQ(path.size(), manifest_path_max);
+    ASSERT_EQ(read_body(t, "DIR V/" + std::string(1019, 'd') + "/\nFILE 0 0 1 1 1 " + md5a + " ab\n"), 3);
+    ASSERT_EQ(sim_info.size(), 1u);
+    EXPECT_EQ(sim_info[0].current().path, path);
+}
+
+// A manifest of a few kilobytes zipped: one huge folder prefix and thousands of FILE lines under
+// it. Each line used to copy the whole prefix (gigabytes in all); now the first one is refused.
+TEST(ManifestReaderLimits, AHugeFolderPrefixIsRefusedBeforeItIsCopied) {
+    temp_dir t;
+    std::string body = "DIR V/" + std::string(1 << 20, 'd') + "/\n";
+    for (int i = 0; i < 4000; ++i) body += "FILE 0 0 1 1 1 GONE a\n";
+    write_file(t / "directory.txt", header + body);
+    long kb = testsupport::peak_growth_kb([&] {
+        read_directory(t / "directory.txt");
+        std::_Exit(9);   // not reached: the alert ends the run
+    });
+    ASSERT_GE(kb, 0) << "the run did not end in the alert, or the peak could not be measured";
+    EXPECT_LT(kb, 16 * 1024) << "peak growth " << kb << " kB";
 }
 
 TEST(ManifestReaderDeathTest, MissingFileIsAQuitAlert) {

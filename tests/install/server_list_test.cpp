@@ -10,7 +10,9 @@
 #include "install/server_list.h"
 #include "platform/web_page.h"
 #include "core/app_globals.h"
+#include "core/log.h"
 #include "support/install_set.h"
+#include "support/peak_memory.h"
 #include "support/temp_dir.h"
 
 using testsupport::list_server;
@@ -87,6 +89,53 @@ INSTANTIATE_TEST_SUITE_P(
         list_case{"clone_zero_or_text", server_list_text("N", {two[0]}), 0, {"--server_clone=abc"},
                   "N: m1.test/sets/N/(one)"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Every server path takes the install name: a list with a huge name and many servers used to
+// hold the name once per server. Over-long paths are skipped, with a few warnings only.
+TEST(ServerListLimits, OverLongPathsAreSkippedWithoutCopies) {
+    temp_dir t;
+    cmdline = UTL_cmdline{};
+    stg_set_initial();
+    server_list_reset_for_test();
+    install_name = no_install_name;
+    servers.clear();
+    std::string many;
+    for (int i = 0; i < 20000; ++i) many += "SERVER h" + std::to_string(i) + ".test\n/\nl\n";
+    write_file(t / "huge.txt", "I\n820 version\nSERVERS\nFINAL " + std::string(1 << 20, 'n') + "\n" + many);
+    const long kb = testsupport::peak_growth_kb([&] {
+        read_server_list(t / "huge.txt");
+        if (!servers.empty()) std::_Exit(9);
+    });
+    ASSERT_GE(kb, 0);
+    EXPECT_LT(kb, 32 * 1024) << "peak growth " << kb << " kB";
+
+    ASSERT_TRUE(xer.open(t / "log.txt"));   // only now: the child above would have written to it
+
+    // In this process: the log gets ten warnings and a count, and nothing more when the same
+    // list is read again (it is fetched again and again while it gives no server).
+    EXPECT_EQ(read_server_list(t / "huge.txt"), 0);
+    EXPECT_TRUE(servers.empty());
+    const std::string warning =
+        "WARNING: skipping a download server whose host or path is longer than 1024 bytes\n";
+    std::string expected;
+    for (int i = 0; i < 10; ++i) expected += warning;
+    expected += "WARNING: 19990 more warnings like these\n";
+    EXPECT_EQ(xer.contents_for_test(), expected);
+    EXPECT_EQ(read_server_list(t / "huge.txt"), 0);
+    EXPECT_EQ(xer.contents_for_test(), expected);
+
+    // Which entries pass at the limit.
+    const std::string name(1000, 'n');
+    write_file(t / "list.txt", "I\n820 version\nSERVERS\nFINAL " + name + "\n" +
+                                   "SERVER fits.test\n/" + std::string(1024 - 2 - name.size(), 'p') + "\nl\n" +
+                                   "SERVER long.test\n/" + std::string(1024 - 1 - name.size(), 'p') + "\nl\n" +
+                                   "SERVER " + std::string(1025, 'h') + "\n/\nl\n");
+    EXPECT_EQ(read_server_list(t / "list.txt"), 0);
+    ASSERT_EQ(servers.size(), 1u);
+    EXPECT_EQ(servers[0].host, "fits.test");
+    EXPECT_EQ(servers[0].path.size(), server_path_max);
+    xer.close();
+}
 
 TEST(ServerListAnnouncements, NewerInstallerOpensItsPageAndStops) {
     temp_dir t;

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
+#include "core/log.h"
 #include "support/temp_dir.h"
 
 using namespace testsupport;
@@ -36,4 +38,42 @@ TEST(WebPage, AReplacedOpenerReportsItsFailure) {
     platform_set_web_page_program(t / "missing-opener");
     EXPECT_NE(platform_open_web_page("http://example.invalid/"), 0);
     platform_set_web_page_program("");
+}
+
+// Addresses can come from the network (the newer-installer page): only http and https reach an
+// opener; anything else is refused with a log line.
+TEST(WebPage, OnlyHttpAndHttpsAddressesAreOpened) {
+    temp_dir t;
+    ASSERT_TRUE(xer.open(t / "log.txt"));
+    write_file(t / "opener", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$(dirname \"$0\")/opened\"\n");
+    ::chmod((t / "opener").c_str(), 0755);
+    platform_set_web_page_program(t / "opener");
+    struct row {
+        const char* url;
+        bool opened;
+    };
+    const row rows[] = {
+        {"http://example.invalid/get.html", true},
+        {"HTTPS://example.invalid/", true},
+        {"file:///etc/passwd", false},
+        {"FILE:///home", false},
+        {"javascript:alert(1)", false},
+        {"/usr/bin/xterm", false},
+        {"ftp://example.invalid/", false},
+        {"http:/example.invalid/", false},
+        {"http://", false},
+        {" http://example.invalid/", false},
+        {"", false},
+    };
+    std::string opened, logged;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.url);
+        EXPECT_EQ(platform_open_web_page(r.url), r.opened ? 0 : EINVAL);
+        if (r.opened) opened += std::string(r.url) + "\n";
+        else logged += "Refusing to open a web page whose address is not http or https: " + std::string(r.url) + "\n";
+    }
+    EXPECT_EQ(read_file(t / "opened"), opened);
+    EXPECT_EQ(xer.contents_for_test(), logged);
+    platform_set_web_page_program("");
+    xer.close();
 }
