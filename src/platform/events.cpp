@@ -68,8 +68,11 @@ bool translate(const SDL_Event& ev, input_event& e) {
         e.upper = us_shifted(e.lower);
         if (e.kind != ev_key_up) {
             // The typed character follows its key as a text event in the same batch.
+            // Only the event right after it counts: a key that types nothing must not take the
+            // text of a later key.
             SDL_Event text;
-            if (SDL_PeepEvents(&text, 1, SDL_PEEKEVENT, SDL_TEXTINPUT, SDL_TEXTINPUT) == 1) {
+            if (SDL_PeepEvents(&text, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 &&
+                text.type == SDL_TEXTINPUT) {
                 SDL_PeepEvents(&text, 1, SDL_GETEVENT, SDL_TEXTINPUT, SDL_TEXTINPUT);
                 e.ch = first_code_point(text.text.text);
             } else if ((e.modifiers & mod_control) && e.lower >= 'a' && e.lower <= 'z') {
