@@ -38,14 +38,15 @@ const std::vector<key_name>& key_names() {
         for (int i = 0; i < 10; ++i) r.push_back({48 + i, digits[i], digit_names[i]});
         static std::string letter_codes[26], letter_names[26];
         for (int i = 0; i < 26; ++i) {
-            letter_codes[i] = std::string("VNLM_VK_") + static_cast<char>('A' + i);
+            letter_codes[i] = "VNLM_VK_";
+            letter_codes[i].push_back(static_cast<char>('A' + i));
             letter_names[i] = std::string(1, static_cast<char>('A' + i));
             r.push_back({65 + i, letter_codes[i].c_str(), letter_names[i].c_str()});
         }
         static std::string pad_codes[10], pad_names[10];
         for (int i = 0; i < 10; ++i) {
-            pad_codes[i] = "VNLM_VK_NUMPAD" + std::to_string(i);
-            pad_names[i] = "Numpad-" + std::to_string(i);
+            pad_codes[i] = std::string("VNLM_VK_NUMPAD").append(std::to_string(i));
+            pad_names[i] = std::string("Numpad-").append(std::to_string(i));
             r.push_back({96 + i, pad_codes[i].c_str(), pad_names[i].c_str()});
         }
         r.insert(r.end(), {{106, "VNLM_VK_MULTIPLY", "Numpad-*"}, {107, "VNLM_VK_ADD", "Numpad-+"},
@@ -53,8 +54,8 @@ const std::vector<key_name>& key_names() {
                            {111, "VNLM_VK_DIVIDE", "Numpad-/"}});
         static std::string f_codes[24], f_names[24];
         for (int i = 0; i < 24; ++i) {
-            f_codes[i] = "VNLM_VK_F" + std::to_string(i + 1);
-            f_names[i] = "F" + std::to_string(i + 1);
+            f_codes[i] = std::string("VNLM_VK_F").append(std::to_string(i + 1));
+            f_names[i] = std::string("F").append(std::to_string(i + 1));
             r.push_back({112 + i, f_codes[i].c_str(), f_names[i].c_str()});
         }
         r.insert(r.end(), {{176, "VNLM_VK_EQUAL", "="}, {177, "VNLM_VK_MINUS", "-"}, {178, "VNLM_VK_RBRACE", "]"},
@@ -284,7 +285,7 @@ std::string keys_class::vkey_to_str(int vkey) {
     if (vkey == 0) return "<NONE>";
     for (const key_name& k : key_names())
         if (k.vkey == (vkey & 0xFF) && vkey <= 255) return k.name;
-    return "KEY" + std::to_string(vkey);
+    return std::string("KEY").append(std::to_string(vkey));
 }
 
 std::string keys_class::vkey_to_code(int vkey) {
@@ -315,7 +316,10 @@ std::string keys_class::flag_to_str(int flags) {
     std::string out;
     const char* names[] = {"SHIFT", "ALT", "CTRL"};
     for (int i = 0; i < 3; ++i)
-        if (flags & (1 << i)) out += (out.empty() ? "" : "+") + std::string(names[i]);
+        if (flags & (1 << i)) {
+            if (!out.empty()) out.push_back('+');
+            out.append(names[i]);
+        }
     return out.empty() ? "<none>" : out;
 }
 
@@ -323,7 +327,10 @@ std::string keys_class::flag_to_code(int flags) {
     std::string out;
     const char* names[] = {"vnlm_ShiftFlag", "vnlm_OptionAltFlag", "vnlm_ControlFlag"};
     for (int i = 0; i < 3; ++i)
-        if (flags & (1 << i)) out += (out.empty() ? "" : "+") + std::string(names[i]);
+        if (flags & (1 << i)) {
+            if (!out.empty()) out.push_back('+');
+            out.append(names[i]);
+        }
     return out.empty() ? "0" : out;
 }
 
@@ -341,7 +348,10 @@ std::string keys_class::get_key_for_cmnd(int cmnd_index) const {
         if (b.vkey == 0) return "";
         std::string name = vkey_to_str(b.vkey);
         if (!name.empty()) name[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
-        return b.flags ? flag_to_str(b.flags) + "-" + name : name;
+        if (!b.flags) return name;
+        std::string text = flag_to_str(b.flags);
+        text.push_back('-');
+        return text.append(name);
     }
     return "";
 }
