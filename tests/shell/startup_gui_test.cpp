@@ -103,3 +103,29 @@ TEST_F(StartupOnX, ASmallDisplayRunsFullScreenAtTenTwentyFourAndIsRestoredAtExit
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartupLanguage, TheCommandLineOrTheSystemPicksTheLanguageAndItsTranslationIsLoaded) {
+    testsupport::temp_dir tmp;
+    testsupport::program_sandbox box(tmp.path());
+    box.env["LANGUAGE"] = "de_DE";
+    box.env["LANG"] = box.env["LC_ALL"] = box.env["LC_MESSAGES"] = "";
+    const testsupport::program_result fr = box.run({"--lang=fr"});
+    EXPECT_EQ(fr.exit_code, 0) << fr.err;
+    EXPECT_NE(testsupport::read_file(box.log_path()).find(" ==== CHANGING LANGUAGE TO: Fran\xC3\xA7" "ais. ====\n"),
+              std::string::npos);
+
+    const testsupport::program_result de = box.run({});
+    EXPECT_EQ(de.exit_code, 0) << de.err;
+    EXPECT_NE(testsupport::read_file(box.log_path()).find(" ==== CHANGING LANGUAGE TO: Deutsch. ====\n"),
+              std::string::npos);
+
+    // No language anywhere: the chooser (answered unattended) leaves English, which loads nothing.
+    box.env["LANGUAGE"] = "";
+    const testsupport::program_result none = box.run({});
+    EXPECT_EQ(none.exit_code, 0) << none.err;
+    EXPECT_EQ(testsupport::read_file(box.log_path()).find("CHANGING LANGUAGE"), std::string::npos);
+}
+
+}  // namespace
