@@ -1,11 +1,23 @@
 #include "core/shell_services.h"
 
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
 #include "core/cmdline.h"
 #include "core/log.h"
 #include "core/preferences.h"
 #include "core/thread_layer.h"
 
 shell_services g_shell;
+
+namespace {
+std::mutex g_stoppers_lock;
+std::vector<void (*)()>& stoppers() {
+    static std::vector<void (*)()> s;
+    return s;
+}
+}  // namespace
 
 int shell_window_count() { return g_shell.window_count ? g_shell.window_count() : 1; }
 
@@ -14,6 +26,26 @@ void* shell_make_loader_context() { return g_shell.make_loader_context ? g_shell
 int shell_set_loader_context(void* context) {
     if (!context || !g_shell.set_loader_context) return 0;
     return g_shell.set_loader_context(context);
+}
+
+void shell_at_quit(void (*stop)()) {
+    std::lock_guard<std::mutex> hold(g_stoppers_lock);
+    stoppers().push_back(stop);
+}
+
+void shell_forget_at_quit(void (*stop)()) {
+    std::lock_guard<std::mutex> hold(g_stoppers_lock);
+    auto& s = stoppers();
+    s.erase(std::remove(s.begin(), s.end(), stop), s.end());
+}
+
+void shell_run_quit_stoppers() {
+    std::vector<void (*)()> run;
+    {
+        std::lock_guard<std::mutex> hold(g_stoppers_lock);
+        run.swap(stoppers());
+    }
+    for (auto it = run.rbegin(); it != run.rend(); ++it) (*it)();
 }
 
 void MACIBM_finishup(int save) {

@@ -1,18 +1,44 @@
 #include "shell/startup.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "core/alert.h"
+#include "core/app_globals.h"
 #include "core/cmdline.h"
-#include "core/preferences.h"
-#include "core/thread_layer.h"
-#include "render/ogl_extensions.h"
+#include "core/frame_clock.h"
+#include "core/localisation.h"
+#include "core/log.h"
+#include "core/mouse_record.h"
+#include "core/shared_constants.h"
 #include "core/stack_crawl.h"
 #include "core/stats.h"
+#include "core/thread_layer.h"
+#include "platform/events.h"
 #include "platform/os_info.h"
-#include "core/app_globals.h"
-#include "core/log.h"
+#include "platform/video.h"
+#include "render/gl_api.h"
+#include "render/ogl_extensions.h"
+#include "render/renderer_options.h"
+#include "shell/alert_panel.h"
+#include "shell/display_modes.h"
+#include "shell/event_pump.h"
+#include "shell/keys.h"
+#include "shell/windows.h"
+#include "platform/message_box.h"
+#include "ui/panel_record.h"
+
+float randrat[100000];
+float lookup_sin[361];
+float lookup_cos[361];
+startup_hooks_t startup_hooks;
 
 namespace {
+
+const char* const kInitFile = "QFutils/GenC/qf_init";
 
 void write_log_header() {
     xer << "Installer log.txt for " << "Ventaro Web Demo Installer 2.06r1" << " compiled on " << __DATE__ << " "
@@ -44,30 +70,168 @@ void write_log_header() {
     xer.flush();
 }
 
+void teardown() {
+    MACIBM_setres(0);
+    if (cons.num_cons(-1) == 2) cons.cons_nuke(1);
+    cons.cons_nuke(0);
+    platform::clear_test_input();
+}
+
+void native_box(const std::string& a, const std::string& b) { platform::stop_alert(a, b); }
+
+int set_loader(void* context) { return MACIBM_set_context_loader(context); }
+void* make_loader() { return cons.cons_make_loader(); }
+
+void fill_tables() {
+    std::srand(1);
+    for (float& r : randrat) r = static_cast<float>(std::rand()) * 4.656612873077393e-10f * 0.9999f;
+    const unsigned seed = static_cast<unsigned>(xtim_class::microsecs() & 0xFFFFFFFFu);
+    std::srand(seed);
+    for (unsigned i = 0; i < seed % 1000; ++i) std::rand();
+    for (int i = 0; i <= 360; ++i) {
+        lookup_sin[i] = std::sin(static_cast<float>(i) * degtorad);
+        lookup_cos[i] = std::cos(static_cast<float>(i) * degtorad);
+    }
+}
+
+void choose_language() {
+    std::vector<int> langs;
+    UTL_lang_get_languages(langs);
+    if (std::find(langs.begin(), langs.end(), mnw.lang) == langs.end())
+        mnw.lang = langs.size() == 1 ? langs[0] : -1;
+    if (mnw.lang < 0) {
+        mnw.lang = 0;
+        __MACIBM_alert(-1, "-", "-", "-", "-", t_lang, kInitFile, 930);
+    }
+}
+
+// The splash until the art and text exist: the background colour alone.
+void least_splash() {
+    if (!gl.glClear) return;
+    gl.glViewport(0, 0, wins.win_px_w, wins.win_px_h);
+    gl.glClearColor(0.20f, 0.22f, 0.25f, 1.0f);
+    gl.glClear(GL_COLOR_BUFFER_BIT);
+}
+
 }  // namespace
 
 void MACIBM_init(int argc, char** argv) {
+    // 1.
     UTL_debug_init();
+    platform::cursor_show(true);
 
+    // 2. The folder that holds the bundle; relative paths then resolve against the current folder.
     MACIBM_set_app_path(app_path, 0);
     const std::string app_folder = app_path;
     app_path.clear();
 
+    // 4-5. The log, rewritten at every start.
     xer.open(app_folder + log_file_name);
     xer.setf(std::ios_base::fixed, std::ios_base::floatfield);
+    xer.clear();
     write_log_header();
 
-    // --help, --version and --cmnds end the program in here.
+    // 6. --help, --version and --cmnds end the program in here.
     cmdline.init_unix(argc, const_cast<char const**>(argv));
     THREAD_init();
+    g_shell.teardown = &teardown;
+    g_shell.native_box = &native_box;
+    g_shell.alert_panel = &MACIBM_alert_panel;
+    g_shell.make_loader_context = &make_loader;
+    g_shell.set_loader_context = &set_loader;
 
-    // Capability detection settles the threaded-OpenGL flag that sizes the general pool.
+    // 7.
+    wins.windowed_w = 800;
+    wins.windowed_h = 600;
+    mnw.lang = -1;
+    reno.tex_res = 5;
+    reno.alias_req = 0;
+    mnw.lang = UTL_get_default_language();
+
+    // 8-9.
+    MACIBM_setres(1);
+    if (!cons.cons_make(0)) {
+        __MACIBM_alert(0,
+                       "I could not set up the graphics for Ventaro! I hope your monitor is at 1024x768 or higher! "
+                       "It must be!",
+                       "You do not meet the system requirements or you do not have OpenGL drivers or you entered a "
+                       "bad resolution in Ventaro!",
+                       "You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D accelerator "
+                       "card!",
+                       "If you reset the resolution, you can try launching Ventaro again, since I am resetting "
+                       "Ventaro to default resolution now.",
+                       t_quit, kInitFile, 805);
+    }
+
+    // 10.
+    cons.num_cons(cons.sec_mon_inuse + 1);
+    OGL_pix_specs(0);
     glExt.init_extensions();
+    reno.reno_init();
+    if (startup_hooks.texture_manager_init) startup_hooks.texture_manager_init();
     THREAD_make_workers();
 
+    // 11-12.
+    fill_tables();
+
+    // 13-16. The interface art and the theme colours: the texture layer's step.
+    if (startup_hooks.load_interface_art) startup_hooks.load_interface_art();
+
+    // 17.
+    if (startup_hooks.menus_reset) startup_hooks.menus_reset();
+    wins.start_win(-1);
+    OGL_pix_specs(0);
+    ogl_inited = 1;
+
+    // 18.
+    choose_language();
+
+    // 19-21.
+    MACIBM_show_init("Will init plugins.");
     UTL_stat::init_stats();
     UTL_remote_cmd::init_remote_cmds();
     UTL_profiler_init();
     cmdline.set_datarefs();
+    keys.keys_io(0);
+    MACIBM_setupforlang();
+    MACIBM_show_init("Starting application.");
 }
 
+void MACIBM_setres(int enter) {
+    int w = 0, h = 0, bpp = 0, hz = 0;
+    if (enter) {
+        MACIBM_get_res_now(w, h, bpp, hz);
+        if (w < 1024 || h < 768) {
+            wins.full_screen = 1;
+            if (wins.full_w < 1024 || wins.full_h < 768) {
+                wins.full_w = std::max(wins.full_w, 1024);
+                wins.full_h = std::max(wins.full_h, 768);
+                wins.full_bpp = bpp;
+                wins.full_hz = hz;
+            }
+        }
+        if (wins.full_screen) MACIBM_go_full_screen(2);
+    } else {
+        MACIBM_go_full_screen(0);
+    }
+    MACIBM_get_res_now(w, h, bpp, hz);
+    wins.screen_bpp = bpp;
+}
+
+void MACIBM_show_init(const std::string& message, float fraction) {
+    if (!plot_init_lights) return;
+    static int counter = 0;
+    float f = fraction;
+    if (f < 0) f = static_cast<float>(counter++) / 100.0f;
+    f = std::clamp(f, 0.02f, 1.0f);
+    if (startup_hooks.splash_draw) startup_hooks.splash_draw(message, f);
+    else least_splash();
+    shell_swap_buffers();
+}
+
+void MACIBM_setupforlang() {
+    if (mnw.lang == 0) UTL_translate_clear();
+    else UTL_translate_load(mnw.lang);
+}
+
+void IBM_turnoff() {}

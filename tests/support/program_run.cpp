@@ -26,6 +26,11 @@ program_sandbox::program_sandbox(const std::string& root) : root_(root) {
     env["XDG_CONFIG_HOME"] = home() + "/.config";
     env["XDG_DATA_HOME"] = home() + "/.local/share";
     env["XDG_DESKTOP_DIR"] = home() + "/Desktop";
+    // No display needed and nobody at the screen: SDL's offscreen driver gives a real GL context,
+    // alerts answer themselves, and the frame loop ends after a few frames.
+    env["SDL_VIDEODRIVER"] = "offscreen";
+    env["VENTARO_TEST_UNATTENDED"] = "1";
+    env["VENTARO_TEST_EXIT_AFTER_FRAMES"] = "3";
 }
 
 program_result program_sandbox::run(const std::vector<std::string>& args, int timeout_seconds) const {

@@ -1,0 +1,32 @@
+#include "platform/test_switches.h"
+
+#include <cstdlib>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+test_switches g_switches;
+std::once_flag g_once;
+
+void read_environment() {
+    test_switches s;
+    if (const char* v = std::getenv("VENTARO_TEST_UNATTENDED")) s.unattended = *v && std::string(v) != "0";
+    if (const char* v = std::getenv("VENTARO_TEST_DISPLAY_MODES")) s.display_modes = v;
+    if (const char* v = std::getenv("VENTARO_TEST_EXIT_AFTER_FRAMES")) s.exit_after_frames = std::atoi(v);
+    if (s.exit_after_frames < 0) s.exit_after_frames = 0;
+    g_switches = s;
+}
+}  // namespace
+
+const test_switches& test_switches_now() {
+    std::call_once(g_once, read_environment);
+    return g_switches;
+}
+
+void test_switches_reload() {
+    std::call_once(g_once, [] {});
+    read_environment();
+}
+
+}  // namespace platform

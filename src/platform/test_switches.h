@@ -1,0 +1,35 @@
+#pragma once
+// Every VENTARO_TEST_* environment variable of the window shell, read here and nowhere else.
+// Only tests set them; an ordinary run has none and behaves as the product does.
+//
+//   VENTARO_TEST_UNATTENDED=1
+//       Nobody is at the screen: the native alert box writes its two texts to standard error
+//       instead of opening a window, and the alert panel (and the language chooser) answers its
+//       own button after the first frame it has drawn. No test ever waits on a person.
+//   VENTARO_TEST_DISPLAY_MODES=WxHxBPP[@HZ],...
+//       A made-up display instead of the real one: the first mode is the display's mode at start,
+//       the list is every mode it offers (e.g. "800x600x32@60,1024x768x32@60,1280x1024x32@75").
+//       Switching modes changes only this made-up display; a full-screen window is a plain
+//       window of the mode's size at (0, 0) on the real screen. Reaches the small-display path
+//       under Xvfb, whose one mode cannot change.
+//   VENTARO_TEST_EXIT_AFTER_FRAMES=N
+//       The program's frame loop ends (as if the window were closed) after N frames.
+//
+// The OS-version override VENTARO_TEST_OS_VERSION of the memory front-end is read in
+// core/memory.cpp, which is below this layer's callers.
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct test_switches {
+    bool unattended = false;
+    std::string display_modes;    // empty: the real display
+    int exit_after_frames = 0;    // 0: run until the window closes
+};
+
+const test_switches& test_switches_now();
+// Reads the environment again (tests that change it in-process).
+void test_switches_reload();
+
+}  // namespace platform

@@ -1,0 +1,311 @@
+#include "shell/event_pump.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/app_globals.h"
+#include "core/frame_clock.h"
+#include "core/mouse_record.h"
+#include "core/thread_layer.h"
+#include "platform/events.h"
+#include "shell/keys.h"
+#include "shell/windows.h"
+#include "ui/panel_record.h"
+
+frame_hooks_t frame_hooks;
+int resize_recurse = 0;
+
+namespace {
+int win_started = 0;
+int scroll_remainder = 0;
+constexpr int kTickMs = 1000 / 60;
+
+float interface_scale() { return wins.scale > 0 ? wins.scale : 1.0f; }
+
+// Step 5.3: panel-relative coordinates, or the second window's.
+void place_mouse_for_window(int window) {
+    if (cons.num_cons(-1) == 2 && window == 1) {
+        wins.mouse_panel = 0;
+        mnw.mouse_x += static_cast<float>(wins.win_px_w) / interface_scale();
+    } else {
+        wins.mouse_panel = wins.panel_id;
+        mnw.mouse_x -= wins.off_x;
+        mnw.mouse_y -= wins.off_y;
+    }
+}
+
+int front_window = 0;
+
+void read_mouse() {
+    const int count = cons.num_cons(-1);
+    if (count == 2 && cons.windows[1]) {
+        int holders = 0, holder = 0;
+        for (int i = 0; i < 2; ++i) {
+            int x = 0, y = 0;
+            if (!platform::mouse_position(cons.windows[i], x, y)) continue;
+            if (x >= 0 && x <= wins.win_px_w && y >= -20 && y <= wins.win_px_h) {
+                ++holders;
+                holder = i;
+            }
+        }
+        if (holders == 1 && holder != front_window) {
+            platform::window_raise(cons.windows[holder]);
+            front_window = holder;
+        }
+    } else {
+        front_window = 0;
+    }
+    int x = 0, y = 0;
+    if (!platform::mouse_position(cons.windows[front_window], x, y)) return;
+    MACIBM_load_mxy(front_window, x, y);
+}
+
+EventRecord key_record(const platform::input_event& e, int what) {
+    EventRecord r;
+    r.what = what;
+    r.message = (static_cast<uint32_t>(e.key_code & 0xFF) << 8) | (e.ch & 0xFF);
+    r.modifiers = e.modifiers;
+    r.ch = e.ch;
+    r.lower = e.lower;
+    r.upper = e.upper;
+    return r;
+}
+
+void quit_requested() {
+    if (frame_hooks.quit_request) frame_hooks.quit_request();
+    else app_done = 1;
+}
+
+// Hands one system event to the handler or the event layer; false for an OS-level event that
+// ends this frame's draining.
+bool dispatch(const platform::input_event& e) {
+    switch (e.kind) {
+    case platform::ev_key_down:
+    case platform::ev_mouse_down:
+    case platform::ev_wheel:
+    case platform::ev_smooth_scroll:
+    case platform::ev_resized:
+        APL_HandleCarbonEvent(e);
+        return true;
+    case platform::ev_key_up: {
+        EventRecord r = key_record(e, keyUp);
+        APL_handlewin(&r);
+        return true;
+    }
+    case platform::ev_key_repeat: {
+        EventRecord r = key_record(e, autoKey);
+        APL_handlewin(&r);
+        return true;
+    }
+    case platform::ev_mouse_up: {
+        EventRecord r;
+        r.what = mouseUp;
+        r.where_h = e.x;
+        r.where_v = e.y;
+        r.modifiers = e.modifiers;
+        APL_handlewin(&r);
+        return true;
+    }
+    case platform::ev_exposed: {
+        EventRecord r;
+        r.what = updateEvt;
+        APL_handlewin(&r);
+        return true;
+    }
+    case platform::ev_activated: {
+        EventRecord r;
+        r.what = activateEvt;
+        r.modifiers = activeFlag;
+        APL_handlewin(&r);
+        return false;
+    }
+    case platform::ev_close:
+        quit_requested();
+        return false;
+    default:
+        return true;
+    }
+}
+}  // namespace
+
+void event_pump_reset_for_test() {
+    win_started = 0;
+    scroll_remainder = 0;
+    front_window = 0;
+}
+
+void shell_swap_buffers() { platform::window_swap(cons.windows[0]); }
+
+void MACIBM_event_proc() {
+    xtim_class::profile_chart("init", 0);
+    return_hit = mnw.cursor_code = mnw.click_hit = mnw.release_hit = mnw.key_hit = escape_hit = delete_hit = 0;
+    if (wins.panel_id == -1) wins.panel_id = 0;
+    if (!win_started) {
+        win_started = 1;
+        wins.start_win(wins.panel_id);
+    }
+
+    read_mouse();
+
+    // Drain the queue, waiting at most one tick for each event.
+    platform::input_event e;
+    while (platform::next_event(e, kTickMs)) {
+        if (!dispatch(e)) break;
+    }
+    xtim_class::profile_chart("event", 0);
+
+    xtim.xtim_update();
+    keys.run_repeat_keys();
+    if (frame_hooks.menu_in_any && frame_hooks.menu_in_any()) MACIBM_handle_click();
+
+    if (wins_hooks.focus_ring_restart) wins_hooks.focus_ring_restart();
+    if (!wins.panel_active && frame_hooks.app_update) frame_hooks.app_update();
+    standard_gui();
+
+    if (frame_hooks.movie_per_frame) frame_hooks.movie_per_frame();
+    else shell_swap_buffers();
+    xtim_class::profile_chart("sbuff", 0);
+    if (frame_hooks.delete_textures) frame_hooks.delete_textures();
+    xtim_class::profile_chart("oglwork", 0);
+    xtim_class::profile_chart("finish", 1);
+}
+
+void standard_gui() {
+    if (wins.panel_id == 0) {
+        THREAD_check_exception(1);
+        if (frame_hooks.texture_warnings) frame_hooks.texture_warnings();
+    }
+    if (wins_hooks.help_pass) wins_hooks.help_pass(wins.panel_id);
+    if (frame_hooks.menus_draw) frame_hooks.menus_draw();
+}
+
+void APL_handlewin(EventRecord* event) {
+    switch (event->what) {
+    case keyDown:
+        keys.handle_key_raw(event);
+        mnw.key_hit = 1;
+        mnw.key_held = 1;
+        break;
+    case keyUp:
+        keys.handle_key_raw(event);
+        mnw.key_held = 0;
+        break;
+    case autoKey:
+        keys.handle_key_raw(event);
+        mnw.key_hit = 1;
+        break;
+    case mouseDown:
+        mnw.click_hit = 1;
+        MACIBM_handle_click();
+        break;
+    case mouseUp:
+        mnw.release_hit = 1;
+        MACIBM_handle_release();
+        break;
+    case updateEvt:
+        wins.start_win(wins.panel_id);
+        break;
+    case activateEvt:
+        if (event->modifiers & activeFlag) {
+            std::printf("Activate evt.\n");
+            std::fflush(stdout);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void MACIBM_handle_click() {
+    if (frame_hooks.menu_click) frame_hooks.menu_click();
+    if (frame_hooks.menu_clear_popup_owner) frame_hooks.menu_clear_popup_owner();
+    const int p = wins.panel_id;
+    if (p != 0 && !(p >= 994 && p <= 999)) {
+        const float x = mnw.mouse_x, y = mnw.mouse_y, w = wins.panel_w, h = wins.panel_h;
+        const bool top = y >= h - 20 && y <= h;
+        if (top && ((x >= 0 && x <= 25) || (x >= w - 25 && x <= w))) MACIBM_close_win();
+    }
+}
+
+void MACIBM_handle_release() {
+    const bool in_place = xtim.real_time - mnw.click_time < 1.0f && std::fabs(mnw.mouse_x - mnw.click_x) < 3.0f &&
+                          std::fabs(mnw.mouse_y - mnw.click_y) < 3.0f;
+    if (!in_place && frame_hooks.menu_release) frame_hooks.menu_release();
+}
+
+void MACIBM_close_win() {
+    if (frame_hooks.close_boxes_lit) frame_hooks.close_boxes_lit();
+    shell_swap_buffers();
+    return_hit = escape_hit = 0;
+    wins.start_win(0);
+}
+
+int has_optionkey() { return (platform::modifier_state() & optionKey) ? 1 : 0; }
+int has_shiftkey() { return (platform::modifier_state() & shiftKey) ? 1 : 0; }
+int has_controlkey() { return (platform::modifier_state() & (cmdKey | controlKey)) ? 1 : 0; }
+int has_capslock() { return (platform::modifier_state() & alphaLock) ? 1 : 0; }
+
+void MACIBM_load_mxy(int window, int x, int y) {
+    const float s = interface_scale();
+    mnw.mouse_x = static_cast<float>(x) / s;
+    mnw.mouse_y = static_cast<float>(wins.win_px_h - y) / s;
+    place_mouse_for_window(window);
+}
+
+void MACIBM_movemouse(int x, int y, int window) {
+    const bool two = cons.num_cons(-1) == 2;
+    mnw.mouse_x = static_cast<float>(x + (two ? wins.win_px_w : 0));
+    mnw.mouse_y = static_cast<float>(y);
+    platform::gl_window* w = cons.windows[window == 1 ? 1 : 0];
+    platform::mouse_warp(w, x, wins.win_px_h - y);
+}
+
+void APL_add_scroll(int quarter_steps) {
+    scroll_remainder += quarter_steps;
+    const int whole = scroll_remainder / 4;   // truncates toward zero
+    mnw.wheel_steps += whole;
+    scroll_remainder -= whole * 4;
+}
+
+int APL_HandleCarbonEvent(const platform::input_event& e) {
+    switch (e.kind) {
+    case platform::ev_wheel:
+        mnw.wheel_steps += e.delta;
+        return 0;
+    case platform::ev_smooth_scroll:
+        APL_add_scroll(e.delta);
+        return 0;
+    case platform::ev_resized: {
+        if (app_done) return 0;
+        ++resize_recurse;
+        if (resize_recurse == 1 && e.window != 0) {
+            int x = 0, y = 0, w = e.w, h = e.h;
+            if (cons.windows[0] && platform::window_id(cons.windows[0]) == e.window)
+                platform::window_content_bounds(cons.windows[0], x, y, w, h);
+            if (w != wins.win_px_w || h != wins.win_px_h) {
+                if (cons.num_cons(-1) == 2 && cons.windows[1]) platform::window_size(cons.windows[1], w, h);
+                MACIBM_live_resize(w, h);
+            }
+        }
+        --resize_recurse;
+        return 0;
+    }
+    case platform::ev_mouse_down: {
+        mnw.right_click = e.button == 2 ? 1 : 0;
+        EventRecord r;
+        r.what = mouseDown;
+        r.where_h = e.x;
+        r.where_v = e.y;
+        r.modifiers = e.modifiers;
+        APL_handlewin(&r);
+        return 0;
+    }
+    case platform::ev_key_down: {
+        EventRecord r = key_record(e, keyDown);
+        APL_handlewin(&r);
+        return 0;
+    }
+    default:
+        return eventNotHandledErr;
+    }
+}

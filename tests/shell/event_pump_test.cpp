@@ -1,0 +1,193 @@
+// One frame of the pump, driven by made-up events and a made-up mouse (no window, no waiting).
+#include <gtest/gtest.h>
+
+#include "core/app_globals.h"
+#include "core/mouse_record.h"
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "shell/event_pump.h"
+#include "ui/panel_record.h"
+
+namespace {
+
+int g_app_frames = 0;
+int g_flags_at_app = -1;
+void count_app_frame() {
+    ++g_app_frames;
+    g_flags_at_app = return_hit + escape_hit + delete_hit + mnw.click_hit + mnw.release_hit + mnw.key_hit;
+}
+
+platform::input_event ev(int kind) {
+    platform::input_event e;
+    e.kind = kind;
+    return e;
+}
+
+platform::input_event key(int kind, int code, uint32_t ch) {
+    platform::input_event e = ev(kind);
+    e.key_code = code;
+    e.ch = e.lower = e.upper = ch;
+    return e;
+}
+
+class FramePump : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::test_clock_set(1000000);
+        platform::clear_test_input();
+        event_pump_reset_for_test();
+        frame_hooks = frame_hooks_t{};
+        frame_hooks.app_update = &count_app_frame;
+        g_app_frames = 0;
+        wins = wins_class{};
+        wins.win_px_w = 800;
+        wins.win_px_h = 600;
+        wins.panel_id = -1;
+        mnw = mnw_record{};
+        app_done = 0;
+    }
+    void TearDown() override {
+        platform::clear_test_input();
+        platform::test_clock_release();
+        frame_hooks = frame_hooks_t{};
+    }
+    void frame() {
+        platform::test_clock_advance(16667);
+        MACIBM_event_proc();
+    }
+};
+
+TEST_F(FramePump, TheFirstFrameOpensTheApplicationScreenAndEveryFrameStartsWithClearFlags) {
+    platform::push_test_event(key(platform::ev_key_down, 36, 13));
+    platform::push_test_event(ev(platform::ev_mouse_down));
+    frame();
+    EXPECT_EQ(wins.panel_id, 0);
+    EXPECT_EQ(return_hit, 1);
+    EXPECT_EQ(mnw.click_hit, 1);
+    EXPECT_EQ(mnw.key_hit, 1);
+    EXPECT_EQ(g_app_frames, 1);
+
+    frame();   // nothing happened in this frame
+    EXPECT_EQ(g_flags_at_app, 0);
+    EXPECT_EQ(return_hit + mnw.click_hit + mnw.key_hit + mnw.release_hit, 0);
+    EXPECT_EQ(mnw.mouse_held, 1);   // still down: no release came
+
+    platform::push_test_event(ev(platform::ev_mouse_up));
+    mnw.cursor_code = 5;
+    frame();
+    EXPECT_EQ(mnw.release_hit, 1);
+    EXPECT_EQ(mnw.cursor_code, 0);
+    EXPECT_EQ(mnw.mouse_held, 0);
+}
+
+TEST_F(FramePump, AnOpenPanelStopsTheApplicationFrame) {
+    frame();
+    wins.start_win(2);
+    frame();
+    EXPECT_EQ(g_app_frames, 1);
+    wins.start_win(0);
+    frame();
+    EXPECT_EQ(g_app_frames, 2);
+}
+
+TEST_F(FramePump, WheelStepsAndFineScrollRemainders) {
+    frame();
+    platform::input_event wheel = ev(platform::ev_wheel);
+    wheel.delta = 2;
+    platform::push_test_event(wheel);
+    frame();
+    EXPECT_EQ(mnw.wheel_steps, 2);
+
+    const struct {
+        int a, b, steps;
+    } cases[] = {{3, 2, 1}, {-3, -2, -1}, {2, 1, 0}, {4, 4, 2}, {-1, 5, 1}};
+    for (const auto& c : cases) {
+        event_pump_reset_for_test();
+        mnw.wheel_steps = 0;
+        APL_add_scroll(c.a);
+        APL_add_scroll(c.b);
+        EXPECT_EQ(mnw.wheel_steps, c.steps) << c.a << " " << c.b;
+    }
+    // The remainder is kept: 3 + 2 leaves 1, so 3 more make the next step.
+    event_pump_reset_for_test();
+    mnw.wheel_steps = 0;
+    APL_add_scroll(3);
+    APL_add_scroll(2);
+    APL_add_scroll(3);
+    EXPECT_EQ(mnw.wheel_steps, 2);
+}
+
+TEST_F(FramePump, CloseBoxesCloseOrdinaryPanelsButNotDialogs) {
+    frame();
+    const struct {
+        int panel;
+        float x, y;   // offsets from the panel's top corners
+        bool closes;
+    } cases[] = {
+        {2, 10, 10, true},   {2, 0, 0, true},        {2, 25, 20, true},   {2, 26, 10, false},
+        {2, 10, 21, false},  {2, -10, 10, true},     {994, 10, 10, false}, {999, 10, 10, false},
+        {0, 10, 10, false},
+    };
+    for (const auto& c : cases) {
+        wins.start_win(c.panel);
+        // x >= 0: from the left corner; negative: that far in from the right corner.
+        const float x = c.x >= 0 ? c.x : wins.panel_w + c.x;
+        const float y = wins.panel_h - c.y;
+        platform::set_test_mouse(nullptr, static_cast<int>(wins.off_x + x),
+                                 static_cast<int>(wins.win_px_h - (wins.off_y + y)));
+        platform::push_test_event(ev(platform::ev_mouse_down));
+        frame();
+        EXPECT_EQ(wins.panel_id == 0 && c.panel != 0, c.closes) << c.panel << " " << c.x << "," << c.y;
+    }
+}
+
+TEST_F(FramePump, MouseCoordinatesAreRelativeToTheCurrentPanel) {
+    frame();
+    platform::set_test_mouse(nullptr, 100, 500);   // window pixels, y down
+    frame();
+    EXPECT_FLOAT_EQ(mnw.mouse_x, 100);
+    EXPECT_FLOAT_EQ(mnw.mouse_y, 100);
+    EXPECT_EQ(wins.mouse_panel, 0);
+
+    wins.start_win(994);   // 420 x 260, centred: offsets 190, 170
+    EXPECT_FLOAT_EQ(wins.off_x, 190);
+    EXPECT_FLOAT_EQ(wins.off_y, 170);
+    platform::set_test_mouse(nullptr, 200, 420);
+    frame();
+    EXPECT_FLOAT_EQ(mnw.mouse_x, 10);
+    EXPECT_FLOAT_EQ(mnw.mouse_y, 10);
+    EXPECT_EQ(wins.mouse_panel, 994);
+}
+
+TEST_F(FramePump, TheCloseBoxOfTheWindowEndsTheFrameLoop) {
+    frame();
+    platform::push_test_event(ev(platform::ev_close));
+    frame();
+    EXPECT_EQ(app_done, 1);
+}
+
+TEST_F(FramePump, ABoundsChangeAfterTheEndChangesNothing) {
+    frame();
+    platform::input_event resized = ev(platform::ev_resized);
+    resized.window = 1;
+    resized.w = 1000;
+    resized.h = 700;
+    app_done = 1;
+    platform::push_test_event(resized);
+    frame();
+    EXPECT_EQ(wins.win_px_w, 800);
+    app_done = 0;
+    platform::push_test_event(resized);
+    frame();
+    EXPECT_EQ(wins.win_px_w, 1000);
+    EXPECT_EQ(wins.windowed_h, 700);
+    // A change made while the display mode is switching is not the user's.
+    ++resize_recurse;
+    resized.w = 640;
+    platform::push_test_event(resized);
+    frame();
+    --resize_recurse;
+    EXPECT_EQ(wins.win_px_w, 1000);
+}
+
+}  // namespace
