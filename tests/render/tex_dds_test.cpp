@@ -278,10 +278,8 @@ TEST(DdsWriterDeathTest, OnlyRgbAndRgbaAreWritten) {
 
 // --- block operations ---
 
-std::vector<uint8_t> dxt1_block(uint16_t c0, uint16_t c1, std::vector<uint8_t> rows) {
-    std::vector<uint8_t> b = {uint8_t(c0), uint8_t(c0 >> 8), uint8_t(c1), uint8_t(c1 >> 8)};
-    b.insert(b.end(), rows.begin(), rows.end());
-    return b;
+std::vector<uint8_t> dxt1_block(uint16_t c0, uint16_t c1, const std::vector<uint8_t>& rows) {
+    return {uint8_t(c0), uint8_t(c0 >> 8), uint8_t(c1), uint8_t(c1 >> 8), rows.at(0), rows.at(1), rows.at(2), rows.at(3)};
 }
 
 TEST(DxtBlocks, Dxt1FlipReversesRowsAndReportsTransparency) {
