@@ -5,8 +5,8 @@
 
 namespace testsupport {
 
-// Kilobytes by which the child's peak resident size grew while it ran work (which may end the
-// process through exit); -1 when the kernel cannot reset the peak or the child died otherwise.
+// Kilobytes by which the child's peak resident size passed this process's size while it ran work
+// (which may end the process, by any exit); -1 when the child was killed by a signal.
 long peak_growth_kb(const std::function<void()>& work);
 
 }  // namespace testsupport
