@@ -334,11 +334,11 @@ TEST_F(Archives, FailureLogLinesForEachKindOfEntry) {
         std::string own_line;
     } cases[] = {
         {"plain file", {{"nofolder/f", "x"}}, ENOENT,
-         "Zip to file failed with error 2. file = archives.cpp line = N. inFile=" + dir + "nofolder/f.\n"},
+         "Zip to file failed with error 2. file = F line = N. inFile=" + dir + "nofolder/f.\n"},
         {"link", {{"l", "../outside", kLink}}, EPERM,
-         "Zip to symlink failed with error 1. file = archives.cpp line = N. inFile=" + dir + "l.\n"},
+         "Zip to symlink failed with error 1. file = F line = N. inFile=" + dir + "l.\n"},
         {"AppleDouble data", {{"d/", "", 0x41ED0000u}, {"__MACOSX/d/._a._b", "not AppleDouble data"}}, 20012,
-         "Unzip RF failed with error 20012. file = archives.cpp line = N. inFile=" + dir + "d/a._b.\n"},
+         "Unzip RF failed with error 20012. file = F line = N. inFile=" + dir + "d/a._b.\n"},
         {"folder", {{"no/such/", "", 0x41ED0000u}}, ENOENT, ""},
     };
     for (const auto& c : cases) {
@@ -347,9 +347,11 @@ TEST_F(Archives, FailureLogLinesForEachKindOfEntry) {
         const size_t before = log().size();
         EXPECT_EQ(zip_to_file(zp, dir, nullptr, 0), c.code);
         const std::string code = std::to_string(c.code);
-        EXPECT_EQ(std::regex_replace(log().substr(before), std::regex("line = [0-9]+"), "line = N"),
+        // The step that failed may sit in any of the extraction's sources.
+        EXPECT_EQ(std::regex_replace(log().substr(before), std::regex("file = [a-z_]+[.]cpp line = [0-9]+"),
+                                     "file = F line = N"),
                   c.own_line + "UNZIP zip_to_file failed with err=" + code + "\nZip to file failed with error err = " +
-                      code + ". file = archives.cpp line = N. zip_file=" + zp + ", out_dir=" + dir + ".\n");
+                      code + ". file = F line = N. zip_file=" + zp + ", out_dir=" + dir + ".\n");
     }
 }
 
