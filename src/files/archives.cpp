@@ -363,6 +363,15 @@ std::string described_by(const std::string& rel) {
     return target;
 }
 
+// The file an AppleDouble entry's output path describes: the "._" that begins the last component goes.
+std::string described_path(const std::string& path) {
+    std::string described = path;
+    const size_t slash = described.rfind('/');
+    const size_t at = slash == std::string::npos ? 0 : slash + 1;
+    if (described.compare(at, 2, "._") == 0) described.erase(at, 2);
+    return full_path(described);
+}
+
 int unzip_resource_fork(unzFile uf, int rootfd, const std::string& rel, const std::string& path,
                         const unz_file_info64& info, bool& local) {
     const std::string target = described_by(rel);
@@ -370,21 +379,15 @@ int unzip_resource_fork(unzFile uf, int rootfd, const std::string& rel, const st
     // The data could not be kept anyway: it is not read at all.
     if (info.uncompressed_size > platform::attr_size_limit() + kAppleDoubleRoom) {
         xer << "Skipping a resource fork of " << info.uncompressed_size
-            << " bytes, more than the file system keeps: " << full_path(path) << "\n";
+            << " bytes, more than the file system keeps: " << described_path(path) << "\n";
         return 0;
     }
     std::string data;
     int err = read_entry(uf, info, data);
     if (!err) err = apply_apple_double(rootfd, target, data, local);
-    if (err) {
-        // The file described: the "._" that begins the last component goes.
-        std::string described = path;
-        const size_t path_slash = described.rfind('/');
-        const size_t at = path_slash == std::string::npos ? 0 : path_slash + 1;
-        if (described.compare(at, 2, "._") == 0) described.erase(at, 2);
+    if (err)
         xer << "Unzip RF failed with error " << err << ". file = " << extract_failure_file()
-            << " line = " << extract_failure_line() << ". inFile=" << full_path(described) << ".\n";
-    }
+            << " line = " << extract_failure_line() << ". inFile=" << described_path(path) << ".\n";
     return err;
 }
 
@@ -586,12 +589,15 @@ int extract_zip(const std::string& zp, const std::string& out_dir_for_log, const
             report(r, false, "");
     }
 
-    // Links are judged against the tree as the whole archive left it, however the entries came.
-    for (const auto& [rel, path] : links) {
-        if (resolves_inside(plan.rootfd, rel)) continue;
-        platform::unlink_beneath(plan.rootfd, rel);
+    // Links are judged against the tree as the whole archive left it, however the entries came:
+    // all of them first, so that one removed cannot change the verdict on another.
+    std::vector<bool> leaves(links.size());
+    for (size_t i = 0; i < links.size(); ++i) leaves[i] = !resolves_inside(plan.rootfd, links[i].first);
+    for (size_t i = 0; i < links.size(); ++i) {
+        if (!leaves[i]) continue;
+        platform::unlink_beneath(plan.rootfd, links[i].first);
         NOTE_FAILURE();
-        log_link_failure(EPERM, path);
+        log_link_failure(EPERM, links[i].second);
         if (!failed) report(EPERM, false, "");
     }
 

@@ -15,6 +15,8 @@ namespace {
 
 const char kPrefix[] = ".vtz";
 
+std::atomic<void (*)(const std::string&)> g_write_hook{nullptr};
+
 // Writes all n bytes, at offset at, or at the file position when at is negative.
 int write_all(int fd, const char* p, size_t n, off_t at) {
     while (n) {
@@ -110,7 +112,9 @@ int staged_file::create() {
 
 int staged_file::write(const void* p, size_t n) {
     if (fd_ < 0) return EBADF;
-    return write_all(fd_, static_cast<const char*>(p), n, -1);
+    const int err = write_all(fd_, static_cast<const char*>(p), n, -1);
+    if (auto hook = g_write_hook.load()) hook(leaf_);
+    return err;
 }
 
 int staged_file::pwrite_all(const void* p, size_t n, long long at) {
@@ -141,3 +145,5 @@ int staged_file::commit() {
     committed_ = true;
     return 0;
 }
+
+void set_staging_write_hook(void (*hook)(const std::string& leaf)) { g_write_hook.store(hook); }

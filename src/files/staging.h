@@ -43,3 +43,7 @@ private:
     bool committed_ = false;
     std::string leaf_, tmp_;
 };
+
+// Test seam: called after every write to a staging file with the file's final name (a test stops
+// a run there to kill it in the middle of an extraction). Null: nothing is called.
+void set_staging_write_hook(void (*hook)(const std::string& leaf));
