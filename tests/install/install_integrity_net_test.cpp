@@ -328,7 +328,7 @@ TEST_F(FullDisk, AFullTemporaryFolderStopsTheInstallWithTheDiskMessage) {
     EXPECT_NE(log_text().find("We could not write the incoming file from the web to disk\nError: No space left on device"),
               std::string::npos);
     nginx->stop();
-X
+    EXPECT_LE(count_of(requests_of(nginx->access_log(), "m1.test"), "big.bin"), 2) << "the probe's and one more";
 }
 
 }  // namespace
