@@ -92,66 +92,113 @@ int check_entry_name(const std::string& name, bool folder_entry) {
 // Resolution that would leave the output folder is a refused name, whatever the kernel calls it.
 int contained_errno() { return errno == EXDEV ? EPERM : errno; }
 
-// minizip reads the archive from a mapping of it: its many small reads and seeks per entry then
-// cost no system calls, and file entries are inflated straight from the mapped bytes.
-struct mapped_zip {
-    explicit mapped_zip(const std::string& path) : map(path) {}
-    whole_file_map map;
+// minizip reads the archive's directory and headers through a small buffer of our own: its many
+// small reads and seeks per entry then cost few system calls. File entries are read by the
+// pipeline's threads with pread, straight into their own buffers; on virtual machines that is
+// much cheaper than faulting in a mapping of the archive page by page.
+struct zip_file {
+    int fd = -1;
+    uint64_t size = 0;
     uint64_t pos = 0;
+    uint64_t buf_at = 0;     // file offset of buf[0]
+    size_t buf_len = 0;
+    unsigned char buf[16384];
 };
 
-// The opaque value of the file functions: where the open mapping is kept for the caller.
+// The opaque value of the file functions: where the open archive is kept for the caller.
 struct zip_source {
-    mapped_zip* mapped = nullptr;
+    zip_file* file = nullptr;
 };
 
-voidpf ZCALLBACK mz_open(voidpf opaque, const void* filename, int mode) {
+voidpf ZCALLBACK zf_open(voidpf opaque, const void* filename, int mode) {
     if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ || !filename) return nullptr;
-    auto* z = new mapped_zip(static_cast<const char*>(filename));
-    if (!z->map.ok()) {
-        delete z;
+    // Not blocking: opening a FIFO with no writer would otherwise wait forever; only files are read.
+    const int fd = ::open(static_cast<const char*>(filename), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
         return nullptr;
     }
-    static_cast<zip_source*>(opaque)->mapped = z;
+    auto* z = new zip_file;
+    z->fd = fd;
+    z->size = uint64_t(st.st_size);
+    static_cast<zip_source*>(opaque)->file = z;
     return z;
 }
 
-uLong ZCALLBACK mz_read(voidpf, voidpf stream, void* buf, uLong size) {
-    auto* z = static_cast<mapped_zip*>(stream);
-    const uint64_t n = std::min<uint64_t>(size, z->map.size() - z->pos);
-    std::memcpy(buf, z->map.data() + z->pos, size_t(n));
-    z->pos += n;
-    return uLong(n);
+// Reads n bytes at offset at; false when the file ends first or cannot be read.
+bool pread_all(int fd, unsigned char* out, uint64_t n, uint64_t at) {
+    while (n) {
+        const ssize_t got = ::pread(fd, out, size_t(std::min<uint64_t>(n, 1u << 30)), off_t(at));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        out += got;
+        at += uint64_t(got);
+        n -= uint64_t(got);
+    }
+    return true;
 }
 
-uLong ZCALLBACK mz_write(voidpf, voidpf, const void*, uLong) { return 0; }
+uLong ZCALLBACK zf_read(voidpf, voidpf stream, void* out, uLong size) {
+    auto* z = static_cast<zip_file*>(stream);
+    auto* dst = static_cast<unsigned char*>(out);
+    uLong done = 0;
+    while (done < size && z->pos < z->size) {
+        if (z->pos < z->buf_at || z->pos >= z->buf_at + z->buf_len) {
+            const uint64_t want = size - done;
+            if (want >= sizeof z->buf) {   // big reads skip the buffer
+                const uint64_t n = std::min<uint64_t>(want, z->size - z->pos);
+                if (!pread_all(z->fd, dst + done, n, z->pos)) return done;
+                z->pos += n;
+                return uLong(done + n);
+            }
+            z->buf_at = z->pos;
+            z->buf_len = size_t(std::min<uint64_t>(sizeof z->buf, z->size - z->pos));
+            if (!pread_all(z->fd, z->buf, z->buf_len, z->buf_at)) {
+                z->buf_len = 0;
+                return done;
+            }
+        }
+        const uint64_t in_buf = z->buf_at + z->buf_len - z->pos;
+        const uint64_t n = std::min<uint64_t>(in_buf, size - done);
+        std::memcpy(dst + done, z->buf + (z->pos - z->buf_at), size_t(n));
+        done += uLong(n);
+        z->pos += n;
+    }
+    return done;
+}
 
-ZPOS64_T ZCALLBACK mz_tell(voidpf, voidpf stream) { return static_cast<mapped_zip*>(stream)->pos; }
+uLong ZCALLBACK zf_write(voidpf, voidpf, const void*, uLong) { return 0; }
 
-long ZCALLBACK mz_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
-    auto* z = static_cast<mapped_zip*>(stream);
+ZPOS64_T ZCALLBACK zf_tell(voidpf, voidpf stream) { return static_cast<zip_file*>(stream)->pos; }
+
+long ZCALLBACK zf_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto* z = static_cast<zip_file*>(stream);
     uint64_t base = 0;
     if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = z->pos;
-    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = z->map.size();
+    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = z->size;
     else if (origin != ZLIB_FILEFUNC_SEEK_SET) return -1;
-    if (offset > z->map.size() - base) return -1;
+    if (offset > z->size - base) return -1;
     z->pos = base + offset;
     return 0;
 }
 
-int ZCALLBACK mz_close(voidpf opaque, voidpf stream) {
-    static_cast<zip_source*>(opaque)->mapped = nullptr;
-    delete static_cast<mapped_zip*>(stream);
+int ZCALLBACK zf_close(voidpf opaque, voidpf stream) {
+    static_cast<zip_source*>(opaque)->file = nullptr;
+    auto* z = static_cast<zip_file*>(stream);
+    ::close(z->fd);
+    delete z;
     return 0;
 }
 
-int ZCALLBACK mz_error(voidpf, voidpf) { return 0; }
+int ZCALLBACK zf_error(voidpf, voidpf) { return 0; }
 
-// An archive open for reading; the source knows the mapping for as long as it is open.
+// An archive open for reading; the source knows the open file for as long as it is open.
 class zip_reader {
 public:
     explicit zip_reader(const std::string& full) {
-        zlib_filefunc64_def io = {mz_open, mz_read, mz_write, mz_tell, mz_seek, mz_close, mz_error, &source_};
+        zlib_filefunc64_def io = {zf_open, zf_read, zf_write, zf_tell, zf_seek, zf_close, zf_error, &source_};
         uf_ = unzOpen2_64(full.c_str(), &io);
     }
     ~zip_reader() {
@@ -161,17 +208,18 @@ public:
     zip_reader& operator=(const zip_reader&) = delete;
 
     unzFile uf() const { return uf_; }
+    int fd() const { return source_.file ? source_.file->fd : -1; }
 
-    // Where the current entry's stored bytes lie in the mapping. 0 or minizip's code.
-    int locate(const unz_file_info64& info, const unsigned char*& data) {
+    // Where the current entry's stored bytes begin in the archive. 0 or minizip's code.
+    int locate(const unz_file_info64& info, uint64_t& offset) {
         int method = 0, level = 0;
         const int err = unzOpenCurrentFile2(uf_, &method, &level, 1);   // raw: no inflater is set up
         if (err != UNZ_OK) return err;
         const uint64_t at = unzGetCurrentFileZStreamPos64(uf_);
         unzCloseCurrentFile(uf_);
-        const mapped_zip* m = source_.mapped;
-        if (!m || at > m->map.size() || info.compressed_size > m->map.size() - at) return UNZ_BADZIPFILE;
-        data = m->map.data() + at;
+        const zip_file* z = source_.file;
+        if (!z || at > z->size || info.compressed_size > z->size - at) return UNZ_BADZIPFILE;
+        offset = at;
         return 0;
     }
 
@@ -557,8 +605,9 @@ int extract_zip(const std::string& zp, const std::string& out_dir_for_log, const
             job->out_path = out_path;
             job->info = info;
             job->stored = info.compressed_size;
+            job->source_fd = reader.fd();
             if (wanted) job->expect_md5 = wanted->md5;
-            if ((r = reader.locate(info, job->data))) {
+            if ((r = reader.locate(info, job->offset))) {
                 NOTE_FAILURE();
                 r_plain = true;
             } else if (!files.submit(std::move(job))) {

@@ -1,6 +1,7 @@
 #include "files/zip_pipeline.h"
 
 #include <libdeflate.h>
+#include <sys/types.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -30,25 +31,47 @@ constexpr size_t kStreamChunk = size_t(1) << 20;
 constexpr size_t kKeptScratch = size_t(8) << 20;
 
 // Each thread keeps its inflater and its scratch memory from one entry to the next.
-struct thread_tools {
-    libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
-    std::unique_ptr<unsigned char[]> scratch;
+// Memory reused from one entry to the next.
+struct scratch_space {
+    std::unique_ptr<unsigned char[]> bytes;
     size_t capacity = 0;
-    ~thread_tools() { libdeflate_free_decompressor(inflater); }
     unsigned char* room(size_t n) {
-        if (n > capacity || !scratch) {
-            scratch.reset(new unsigned char[std::max<size_t>(n, 1)]);
+        if (n > capacity || !bytes) {
+            bytes.reset(new unsigned char[std::max<size_t>(n, 1)]);
             capacity = std::max<size_t>(n, 1);
         }
-        return scratch.get();
+        return bytes.get();
     }
     void trim() {
         if (capacity > kKeptScratch) {
-            scratch.reset();
+            bytes.reset();
             capacity = 0;
         }
     }
 };
+
+struct thread_tools {
+    libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+    scratch_space in, out;
+    ~thread_tools() { libdeflate_free_decompressor(inflater); }
+    void trim() {
+        in.trim();
+        out.trim();
+    }
+};
+
+// Reads n bytes at offset at; false when the archive ends first or cannot be read.
+bool read_at(int fd, unsigned char* out, uint64_t n, uint64_t at) {
+    while (n) {
+        const ssize_t got = ::pread(fd, out, size_t(std::min<uint64_t>(n, 1u << 30)), off_t(at));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        out += got;
+        at += uint64_t(got);
+        n -= uint64_t(got);
+    }
+    return true;
+}
 
 thread_tools& tools() {
     thread_local thread_tools t;
@@ -141,10 +164,15 @@ int check_digest(file_job& job) {
 // Entries that fit in memory: inflated whole and checked before anything touches the disk.
 int whole_entry(file_job& job) {
     const uint64_t size = job.info.uncompressed_size;
-    const unsigned char* bytes = job.data;
+    unsigned char* stored = tools().in.room(size_t(job.stored));
+    if (!read_at(job.source_fd, stored, job.stored, job.offset)) {
+        FAIL_HERE();
+        return fail(job, 20002, false);
+    }
+    const unsigned char* bytes = stored;
     if (job.info.compression_method == Z_DEFLATED) {
-        unsigned char* out = tools().room(size_t(size));
-        if (libdeflate_deflate_decompress(tools().inflater, job.data, size_t(job.stored), out, size_t(size), nullptr) !=
+        unsigned char* out = tools().out.room(size_t(size));
+        if (libdeflate_deflate_decompress(tools().inflater, stored, size_t(job.stored), out, size_t(size), nullptr) !=
             LIBDEFLATE_SUCCESS) {
             FAIL_HERE();
             return fail(job, 20002, false);
@@ -186,9 +214,12 @@ int streamed_entry(file_job& job) {
         return 0;
     };
     int err = 0;
+    std::vector<unsigned char> in(kStreamChunk);
     if (job.info.compression_method == 0) {
-        for (uint64_t at = 0; !err && at < job.stored; at += kStreamChunk)
-            err = take(job.data + at, size_t(std::min<uint64_t>(kStreamChunk, job.stored - at)));
+        for (uint64_t at = 0; !err && at < job.stored; at += kStreamChunk) {
+            const size_t n = size_t(std::min<uint64_t>(kStreamChunk, job.stored - at));
+            err = read_at(job.source_fd, in.data(), n, job.offset + at) ? take(in.data(), n) : 20002;
+        }
     } else {
         std::vector<unsigned char> out(kStreamChunk);
         z_stream zs{};
@@ -199,8 +230,12 @@ int streamed_entry(file_job& job) {
         uint64_t fed = 0;
         while (true) {
             if (zs.avail_in == 0 && fed < job.stored) {
-                const uInt piece = uInt(std::min<uint64_t>(job.stored - fed, 1u << 30));
-                zs.next_in = const_cast<Bytef*>(job.data + fed);
+                const uInt piece = uInt(std::min<uint64_t>(job.stored - fed, in.size()));
+                if (!read_at(job.source_fd, in.data(), piece, job.offset + fed)) {
+                    err = 20002;
+                    break;
+                }
+                zs.next_in = in.data();
                 zs.avail_in = piece;
                 fed += piece;
             }

@@ -1,6 +1,6 @@
 #pragma once
-// The file half of zip extraction: each plain-file entry is inflated straight from the mapped
-// archive (whole, with libdeflate, when its sizes fit in memory; streamed through zlib when not),
+// The file half of zip extraction: each plain-file entry is read from the archive and inflated
+// (whole, with libdeflate, when its sizes fit in memory; streamed through zlib when not),
 // its size, CRC-32 and, when asked, MD5 are checked, and it is written under a staging name. Jobs
 // run on a few worker threads while the caller walks the archive's directory; they are put under
 // their final names in the order they were queued, and nothing after the first failed job is.
@@ -21,7 +21,8 @@ struct file_job {
     std::string rel;                  // where the file goes, beneath rootfd
     std::string out_path;             // the same, for log lines
     unz_file_info64 info{};
-    const unsigned char* data = nullptr;   // the entry's stored bytes, inside the mapping
+    int source_fd = -1;               // the archive, read with pread
+    uint64_t offset = 0;              // where the entry's stored bytes begin in it
     uint64_t stored = 0;
     bool hash = false;                // compute the MD5
     std::string expect_md5;           // when not empty, the MD5 the bytes must have
