@@ -1,5 +1,10 @@
 #pragma once
 // User extended attributes: where this system keeps a file's resource fork and Finder information.
+//
+// [x] set an attribute on an open file, read one by path (links followed)
+// [x] volumes that keep no user attributes, or not that large: told apart from failures
+// [x] the largest value any volume keeps (64 KiB on Linux), so bigger forks are never read
+// [ ] forks larger than that: not kept
 #include <cstddef>
 #include <string>
 
