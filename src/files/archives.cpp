@@ -788,19 +788,29 @@ private:
     int open_err_ = 0;
 };
 
-// Streams the current entry's data into the staged file, taking its MD5 and stopping past limit.
-int p7z_stream_entry(archive* a, staged_file& out, md5_context& ctx, uint64_t limit) {
+// Streams the current entry's data into the staged file, taking its MD5 (when ctx is given) and
+// stopping past limit. The MD5 of a sparse file counts its holes as the zeros they read as, up to
+// the entry's size (0 when the archive does not give it).
+int p7z_stream_entry(archive* a, staged_file& out, md5_context* ctx, uint64_t limit, uint64_t size_of_entry) {
+    static const unsigned char zeros[4096] = {};
     const void* block;
     size_t size;
     la_int64_t offset;
+    uint64_t hashed = 0;
     int r;
     while ((r = archive_read_data_block(a, &block, &size, &offset)) == ARCHIVE_OK || r == ARCHIVE_WARN) {
-        if (uint64_t(offset) + size > limit) return err_entry_too_large;
+        if (offset < 0 || uint64_t(offset) + size > limit) return err_entry_too_large;
         if (size && out.pwrite_all(block, size, offset)) return 20004;
-        // Sparse files come in order with holes between blocks; the MD5 is taken over what lands.
-        MD5UpdateWide(&ctx, static_cast<const unsigned char*>(block), uint32_t(size));
+        if (!ctx) continue;
+        for (; hashed < uint64_t(offset); hashed += std::min<uint64_t>(sizeof zeros, uint64_t(offset) - hashed))
+            MD5UpdateWide(ctx, zeros, uint32_t(std::min<uint64_t>(sizeof zeros, uint64_t(offset) - hashed)));
+        MD5UpdateWide(ctx, static_cast<const unsigned char*>(block), uint32_t(size));
+        hashed = uint64_t(offset) + size;
     }
-    return r == ARCHIVE_EOF ? 0 : decoder_code(a);
+    if (r != ARCHIVE_EOF) return decoder_code(a);
+    for (; ctx && hashed < size_of_entry; hashed += std::min<uint64_t>(sizeof zeros, size_of_entry - hashed))
+        MD5UpdateWide(ctx, zeros, uint32_t(std::min<uint64_t>(sizeof zeros, size_of_entry - hashed)));
+    return 0;
 }
 
 }  // namespace
@@ -842,9 +852,7 @@ int p7z_to_file(const std::string& p7z_path, const std::string& folder, std::str
             const char* text = archive_entry_symlink(entry);
             if (text && out.write(text, std::strlen(text))) result = 20004;
         } else {
-            md5_context ctx;
-            MD5Init(&ctx);
-            result = p7z_stream_entry(reader.a(), out, ctx, UINT64_MAX);
+            result = p7z_stream_entry(reader.a(), out, nullptr, UINT64_MAX, 0);
             // Trailing holes of a sparse file still count towards its size.
             if (!result && archive_entry_size_is_set(entry) && ::ftruncate(out.fd(), off_t(archive_entry_size(entry))) != 0)
                 result = 20004;
@@ -909,7 +917,8 @@ int p7z_to_checked_files(const std::string& p7z_path, const checked_target& targ
                     local = true;
                     break;
                 }
-                result = p7z_stream_entry(reader.a(), out, ctx, wanted.max_bytes);
+                const uint64_t size = archive_entry_size_is_set(entry) ? uint64_t(archive_entry_size(entry)) : 0;
+                result = p7z_stream_entry(reader.a(), out, &ctx, wanted.max_bytes, size);
                 if (result == 20004) local = true;
                 if (!result && archive_entry_size_is_set(entry) &&
                     ::ftruncate(out.fd(), off_t(archive_entry_size(entry))) != 0) {
