@@ -2,6 +2,9 @@
 # Installs a ~1000-file, ~200 MB set from three mirror names on one loopback nginx with the
 # engine (polled in 20 ms frames), against curl over 3 parallel connections plus bsdtar; then
 # the engine's MD5 scan of the installed copy against find | xargs -P md5sum.
+# VENTARO_BENCH_ROUNDS (default 1) repeats the engine's install; VENTARO_BENCH_COMPARE_BUILD names
+# another build folder whose engine takes turns with this one on the same set (an older version,
+# to see that a change made nothing slower).
 set -euo pipefail
 build="${VENTARO_BENCH_BUILD:?run through scripts/bench}"
 host="$(sed -n 's/^VENTARO_SERVER_HOST:STRING=//p' "$build/CMakeCache.txt")"
@@ -75,9 +78,17 @@ CONF
 done
 sleep 0.3
 
-echo "engine install and scan..."
-VENTARO_BENCH_PROXY_PORT=$port VENTARO_BENCH_DEST="$work/engine dest/" VENTARO_BENCH_TEMP="$work/tmp/" \
-  timeout 600 "$build/bench/install_bench" --benchmark_format=console || { echo "engine run failed"; tail -20 "$work/logs/error.log"; ls -la "$work/tmp"; }
+engines=("$build")
+[ -n "${VENTARO_BENCH_COMPARE_BUILD:-}" ] && engines+=("$VENTARO_BENCH_COMPARE_BUILD")
+for round in $(seq 1 "${VENTARO_BENCH_ROUNDS:-1}"); do
+  for engine in "${engines[@]}"; do
+    rm -rf "$work/engine dest" "$work/tmp"/*.zip
+    echo "engine install and scan ($engine, round $round)..."
+    VENTARO_BENCH_PROXY_PORT=$port VENTARO_BENCH_DEST="$work/engine dest/" VENTARO_BENCH_TEMP="$work/tmp/" \
+      timeout 600 "$engine/bench/install_bench" --benchmark_format=console 2>/dev/null | grep -E "^BM_" ||
+      { echo "engine run failed"; tail -20 "$work/logs/error.log"; ls -la "$work/tmp"; }
+  done
+done
 
 echo "curl (3 parallel connections) + bsdtar..."
 urls="$work/urls"

@@ -131,6 +131,27 @@ int str_to_int(const std::string& text) {
     return sign * v;
 }
 
+bool text_to_whole_number(const std::string& text, int& out) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        negative = text[0] == '-';
+        i = 1;
+    }
+    if (i == text.size()) return false;
+    // Accumulated as a negative number, which reaches the most negative int too.
+    const long long limit = negative ? -(long long)INT_MIN : (long long)INT_MAX;
+    long long v = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+        if (v > limit) return false;
+    }
+    out = int(negative ? -v : v);
+    return true;
+}
+
 int int_rand(int lo, int hi) {
     if (lo == hi) return lo;
     if (hi < lo) {

@@ -20,6 +20,10 @@ void flt_to_str(float value, std::string* out, int digits, int decimals, str_for
 // A signed decimal of at most nine digits; -1 for anything else (the same as the text "-1").
 int str_to_int(const std::string& text);
 
+// The int a text reads as: an optional sign, then one or more decimal digits (leading zeros
+// allowed), within int's range. False, with out untouched, for anything else.
+bool text_to_whole_number(const std::string& text, int& out);
+
 // lo to hi, both included; hi below lo is a crash alert.
 int int_rand(int lo, int hi);
 

@@ -83,12 +83,10 @@ bool pref_int(const std::string& key, const std::string& text, int current, int&
         out = 0;
         return true;
     }
-    const int n = str_to_int(number);
-    if (n == -1 && number != "-1") {
+    if (!text_to_whole_number(number, out)) {
         xer << "Preference " << key << " is not a whole number: '" << text << "'; it stays " << current << "\n";
         return false;
     }
-    out = n;
     return true;
 }
 

@@ -8,38 +8,35 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <functional>
-#include <memory>
-#include <mutex>
-#include <thread>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <set>
+#include <thread>
 #include <vector>
 
+#include "core/log.h"
 #include "files/file_ops.h"
+#include "files/link_check.h"
+#include "files/md5.h"
 #include "files/paths.h"
+#include "files/staging.h"
 #include "files/whole_file_map.h"
+#include "files/zip_pipeline.h"
 #include "platform/beneath.h"
 #include "platform/xattrs.h"
-#include "core/log.h"
 
 namespace {
 
-// Where the last failure happened; shared by every thread, the last one wins.
-std::atomic<const char*> sErrFile{""};
-std::atomic<int> sErrLine{-1};
+#define NOTE_FAILURE() note_extract_failure(__FILE_NAME__, __LINE__)
 
-#define NOTE_FAILURE() (sErrFile.store(__FILE_NAME__), sErrLine.store(__LINE__))
-
-constexpr size_t kChunk = size_t(1) << 20;
-constexpr uint64_t kMaxHeldEntry = uint64_t(1) << 31;   // entries read whole into memory
-constexpr uint64_t kHeldEntry = uint64_t(16) << 20;      // bigger files are streamed to disk
+constexpr uint64_t kMaxHeldEntry = uint64_t(1) << 31;   // links and AppleDouble data are read whole
 constexpr size_t kMaxLinkText = 4095;
 constexpr int kErrAppleDouble = 20012;
+// An AppleDouble entry holds, besides the fork, a header, its descriptors and the Finder information.
+constexpr uint64_t kAppleDoubleRoom = 4096;
 
 const unsigned char kAppleDoubleHeader[24] = {0x00, 0x05, 0x16, 0x07, 0x00, 0x02, 0x00, 0x00};
 
@@ -92,110 +89,147 @@ int check_entry_name(const std::string& name, bool folder_entry) {
     return 0;
 }
 
-// Resolves path from the folder `stack` (components below the root, links already followed) the
-// way the kernel will, reading links that exist on disk. False when any step leaves the root.
-bool stays_inside(int rootfd, std::vector<std::string>& stack, const std::string& path, int depth) {
-    if (depth > 40 || (!path.empty() && path[0] == '/')) return false;
-    for (const std::string& part : split_path(path)) {
-        if (part.empty() || part == ".") continue;
-        if (part == "..") {
-            if (stack.empty()) return false;
-            stack.pop_back();
-            continue;
-        }
-        std::string here;
-        for (const std::string& s : stack) here += s + "/";
-        here += part;
-        char text[4096];
-        const ssize_t n = ::readlinkat(rootfd, here.c_str(), text, sizeof text - 1);
-        if (n < 0) {
-            stack.push_back(part);   // a folder, a file or nothing yet: taken as written
-            continue;
-        }
-        if (!stays_inside(rootfd, stack, std::string(text, size_t(n)), depth + 1)) return false;
+// Resolution that would leave the output folder is a refused name, whatever the kernel calls it.
+int contained_errno() { return errno == EXDEV ? EPERM : errno; }
+
+// minizip reads the archive's directory and headers through a small buffer of our own: its many
+// small reads and seeks per entry then cost few system calls. File entries are read by the
+// pipeline's threads with pread, straight into their own buffers; on virtual machines that is
+// much cheaper than faulting in a mapping of the archive page by page.
+struct zip_file {
+    int fd = -1;
+    uint64_t size = 0;
+    uint64_t pos = 0;
+    uint64_t buf_at = 0;     // file offset of buf[0]
+    size_t buf_len = 0;
+    unsigned char buf[16384];
+};
+
+// The opaque value of the file functions: where the open archive is kept for the caller.
+struct zip_source {
+    zip_file* file = nullptr;
+};
+
+voidpf ZCALLBACK zf_open(voidpf opaque, const void* filename, int mode) {
+    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ || !filename) return nullptr;
+    // Not blocking: opening a FIFO with no writer would otherwise wait forever; only files are read.
+    const int fd = ::open(static_cast<const char*>(filename), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto* z = new zip_file;
+    z->fd = fd;
+    z->size = uint64_t(st.st_size);
+    static_cast<zip_source*>(opaque)->file = z;
+    return z;
+}
+
+// Reads n bytes at offset at; false when the file ends first or cannot be read.
+bool pread_all(int fd, unsigned char* out, uint64_t n, uint64_t at) {
+    while (n) {
+        const ssize_t got = ::pread(fd, out, size_t(std::min<uint64_t>(n, 1u << 30)), off_t(at));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        out += got;
+        at += uint64_t(got);
+        n -= uint64_t(got);
     }
     return true;
 }
 
-// Resolution that would leave the output folder is a refused name, whatever the kernel calls it.
-int contained_errno() { return errno == EXDEV ? EPERM : errno; }
-
-// Writes all n bytes, at offset at, or at the file position when at is negative.
-int write_all(int fd, const char* p, size_t n, off_t at = -1) {
-    while (n) {
-        const ssize_t w = at < 0 ? ::write(fd, p, n) : ::pwrite(fd, p, n, at);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return errno;
+uLong ZCALLBACK zf_read(voidpf, voidpf stream, void* out, uLong size) {
+    auto* z = static_cast<zip_file*>(stream);
+    auto* dst = static_cast<unsigned char*>(out);
+    uLong done = 0;
+    while (done < size && z->pos < z->size) {
+        if (z->pos < z->buf_at || z->pos >= z->buf_at + z->buf_len) {
+            const uint64_t want = size - done;
+            if (want >= sizeof z->buf) {   // big reads skip the buffer
+                const uint64_t n = std::min<uint64_t>(want, z->size - z->pos);
+                if (!pread_all(z->fd, dst + done, n, z->pos)) return done;
+                z->pos += n;
+                return uLong(done + n);
+            }
+            z->buf_at = z->pos;
+            z->buf_len = size_t(std::min<uint64_t>(sizeof z->buf, z->size - z->pos));
+            if (!pread_all(z->fd, z->buf, z->buf_len, z->buf_at)) {
+                z->buf_len = 0;
+                return done;
+            }
         }
-        if (w == 0) return EIO;
-        p += w;
-        n -= size_t(w);
-        if (at >= 0) at += w;
+        const uint64_t in_buf = z->buf_at + z->buf_len - z->pos;
+        const uint64_t n = std::min<uint64_t>(in_buf, size - done);
+        std::memcpy(dst + done, z->buf + (z->pos - z->buf_at), size_t(n));
+        done += uLong(n);
+        z->pos += n;
     }
+    return done;
+}
+
+uLong ZCALLBACK zf_write(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T ZCALLBACK zf_tell(voidpf, voidpf stream) { return static_cast<zip_file*>(stream)->pos; }
+
+long ZCALLBACK zf_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    auto* z = static_cast<zip_file*>(stream);
+    uint64_t base = 0;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = z->pos;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = z->size;
+    else if (origin != ZLIB_FILEFUNC_SEEK_SET) return -1;
+    if (offset > z->size - base) return -1;
+    z->pos = base + offset;
     return 0;
 }
 
-// The file for one extracted entry. When a file of that name exists already, the new one is
-// written beside it and moved over it only once it is whole and verified, so a damaged entry or a
-// failed write leaves the old file as it was; a new name is written in place and removed on failure.
-class staged_file {
-public:
-    staged_file(int rootfd, const std::string& rel) {
-        parent_ = platform::open_parent_beneath(rootfd, rel, leaf_);
-        if (parent_ < 0) {
-            err_ = contained_errno();
-            return;
-        }
-        constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-        fd_ = ::openat(parent_, leaf_.c_str(), flags, 0666);
-        if (fd_ >= 0) {
-            name_ = leaf_;
-            return;
-        }
-        if (errno != EEXIST) {
-            err_ = errno;
-            return;
-        }
-        static std::atomic<unsigned> counter{0};
-        static const std::string prefix = ".vtz" + std::to_string(::getpid()) + "_";
-        tmp_ = prefix + std::to_string(counter.fetch_add(1));
-        fd_ = ::openat(parent_, tmp_.c_str(), flags, 0666);
-        if (fd_ < 0) err_ = errno;
-        else name_ = tmp_;
-    }
-    ~staged_file() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!name_.empty() && !committed_) ::unlinkat(parent_, name_.c_str(), 0);
-        if (parent_ >= 0) ::close(parent_);
-    }
-    staged_file(const staged_file&) = delete;
-    staged_file& operator=(const staged_file&) = delete;
+int ZCALLBACK zf_close(voidpf opaque, voidpf stream) {
+    static_cast<zip_source*>(opaque)->file = nullptr;
+    auto* z = static_cast<zip_file*>(stream);
+    ::close(z->fd);
+    delete z;
+    return 0;
+}
 
-    int error() const { return err_; }
-    int fd() const { return fd_; }
-    int write(const char* p, size_t n) { return write_all(fd_, p, n); }
-    int pwrite_all(const char* p, size_t n, off_t at) { return write_all(fd_, p, n, at); }
-    // Closes (a failing close is a failed write) and puts the file under its final name.
-    int commit() {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) return errno;
-        if (name_ != leaf_ && ::renameat(parent_, name_.c_str(), parent_, leaf_.c_str()) != 0) return errno;
-        committed_ = true;
+int ZCALLBACK zf_error(voidpf, voidpf) { return 0; }
+
+// An archive open for reading; the source knows the open file for as long as it is open.
+class zip_reader {
+public:
+    explicit zip_reader(const std::string& full) {
+        zlib_filefunc64_def io = {zf_open, zf_read, zf_write, zf_tell, zf_seek, zf_close, zf_error, &source_};
+        uf_ = unzOpen2_64(full.c_str(), &io);
+    }
+    ~zip_reader() {
+        if (uf_) unzClose(uf_);
+    }
+    zip_reader(const zip_reader&) = delete;
+    zip_reader& operator=(const zip_reader&) = delete;
+
+    unzFile uf() const { return uf_; }
+    int fd() const { return source_.file ? source_.file->fd : -1; }
+
+    // Where the current entry's stored bytes begin in the archive. 0 or minizip's code.
+    int locate(const unz_file_info64& info, uint64_t& offset) {
+        int method = 0, level = 0;
+        const int err = unzOpenCurrentFile2(uf_, &method, &level, 1);   // raw: no inflater is set up
+        if (err != UNZ_OK) return err;
+        const uint64_t at = unzGetCurrentFileZStreamPos64(uf_);
+        unzCloseCurrentFile(uf_);
+        const zip_file* z = source_.file;
+        if (!z || at > z->size || info.compressed_size > z->size - at) return UNZ_BADZIPFILE;
+        offset = at;
         return 0;
     }
 
 private:
-    int parent_ = -1;
-    int fd_ = -1;
-    int err_ = 0;
-    bool committed_ = false;
-    std::string leaf_, tmp_, name_;   // name_: what was created, leaf_ or tmp_
+    zip_source source_;
+    unzFile uf_ = nullptr;
 };
 
-// Reads the current entry whole. Memory grows with the bytes that really arrive, not with the
-// size the archive claims. 0, the open or CRC code of minizip, 12 or 20002.
+// Reads the current entry whole (links and AppleDouble data). Memory grows with the bytes that
+// really arrive, not with the size the archive claims. 0, the open or CRC code of minizip, 12 or 20002.
 int read_entry(unzFile uf, const unz_file_info64& info, std::string& out) {
     if (info.uncompressed_size >= kMaxHeldEntry) {
         NOTE_FAILURE();
@@ -228,60 +262,18 @@ int read_entry(unzFile uf, const unz_file_info64& info, std::string& out) {
     return err;
 }
 
-// minizip reads the archive from a mapping of it: its many small reads and seeks per entry then
-// cost no system calls.
-struct mapped_zip {
-    explicit mapped_zip(const std::string& path) : map(path) {}
-    whole_file_map map;
-    uint64_t pos = 0;
-};
-
-voidpf ZCALLBACK mz_open(voidpf, const void* filename, int mode) {
-    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ || !filename) return nullptr;
-    auto* z = new mapped_zip(static_cast<const char*>(filename));
-    if (!z->map.ok()) {
-        delete z;
-        return nullptr;
-    }
-    return z;
+std::string md5_of(const std::string& bytes) {
+    md5_context ctx;
+    MD5Init(&ctx);
+    MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(bytes.data()), uint32_t(bytes.size()));
+    MD5Final(&ctx);
+    return md5_text(ctx.digest);
 }
-
-uLong ZCALLBACK mz_read(voidpf, voidpf stream, void* buf, uLong size) {
-    auto* z = static_cast<mapped_zip*>(stream);
-    const uint64_t n = std::min<uint64_t>(size, z->map.size() - z->pos);
-    std::memcpy(buf, z->map.data() + z->pos, size_t(n));
-    z->pos += n;
-    return uLong(n);
-}
-
-uLong ZCALLBACK mz_write(voidpf, voidpf, const void*, uLong) { return 0; }
-
-ZPOS64_T ZCALLBACK mz_tell(voidpf, voidpf stream) { return static_cast<mapped_zip*>(stream)->pos; }
-
-long ZCALLBACK mz_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
-    auto* z = static_cast<mapped_zip*>(stream);
-    uint64_t base = 0;
-    if (origin == ZLIB_FILEFUNC_SEEK_CUR) base = z->pos;
-    else if (origin == ZLIB_FILEFUNC_SEEK_END) base = z->map.size();
-    else if (origin != ZLIB_FILEFUNC_SEEK_SET) return -1;
-    if (offset > z->map.size() - base) return -1;
-    z->pos = base + offset;
-    return 0;
-}
-
-int ZCALLBACK mz_close(voidpf, voidpf stream) {
-    delete static_cast<mapped_zip*>(stream);
-    return 0;
-}
-
-int ZCALLBACK mz_error(voidpf, voidpf) { return 0; }
 
 int make_folder_entry(int rootfd, std::string rel) {
     while (!rel.empty() && rel.back() == '/') rel.pop_back();
-    std::string leaf;
-    const fd_guard parent(platform::open_parent_beneath(rootfd, rel, leaf));
-    int err = parent.fd < 0 ? contained_errno() : 0;
-    if (!err && ::mkdirat(parent.fd, leaf.empty() ? "." : leaf.c_str(), 0755) != 0) err = errno;
+    int err = platform::mkdir_beneath(rootfd, rel, 0755);
+    if (err == EXDEV) err = EPERM;
     if (show_make_dir_err(err)) {
         NOTE_FAILURE();
         return err;
@@ -289,169 +281,16 @@ int make_folder_entry(int rootfd, std::string rel) {
     return 0;
 }
 
-// Mode and time from the entry's attributes, then the file goes under its final name.
-int finish_plain(staged_file& out, const unz_file_info64& info) {
-    if (info.external_fa != 0) {
-        // Attributes from DOS carry no Unix mode in the upper half; they must not become mode 000.
-        // The mode is best effort: volumes without Unix modes (FAT) refuse it, and the file is fine.
-        if ((info.external_fa >> 16) != 0) (void)::fchmod(out.fd(), mode_t((info.external_fa >> 16) & 0777));
-        std::time_t now = std::time(nullptr);
-        std::tm when;
-        ::localtime_r(&now, &when);
-        when.tm_sec = int(info.tmu_date.tm_sec);
-        when.tm_min = int(info.tmu_date.tm_min);
-        when.tm_hour = int(info.tmu_date.tm_hour);
-        when.tm_mday = int(info.tmu_date.tm_mday);
-        when.tm_mon = int(info.tmu_date.tm_mon);
-        when.tm_year = int(info.tmu_date.tm_year) - 1900;
-        when.tm_isdst = -1;
-        const std::time_t stamp = std::mktime(&when);
-        const struct timespec times[2] = {{stamp, 0}, {stamp, 0}};
-        if (::futimens(out.fd(), times) != 0) {
-            NOTE_FAILURE();
-            return -1;
-        }
-    }
-    if (const int err = out.commit()) {
-        NOTE_FAILURE();
-        return err;
-    }
-    return 0;
+void log_link_failure(int err, const std::string& path) {
+    xer << "Zip to symlink failed with error " << err << ". file = " << extract_failure_file()
+        << " line = " << extract_failure_line() << ". inFile=" << path << ".\n";
 }
 
-// Writes an entry already read whole and verified.
-int write_held_entry(int rootfd, const std::string& rel, const unz_file_info64& info, const std::string& data) {
-    staged_file out(rootfd, rel);
-    if (out.error()) {
-        NOTE_FAILURE();
-        return out.error();
-    }
-    if (const int err = out.write(data.data(), data.size())) {
-        NOTE_FAILURE();
-        return err;
-    }
-    return finish_plain(out, info);
-}
-
-// Streams a large entry to disk; it becomes visible only after its CRC was checked.
-int plain_entry(unzFile uf, int rootfd, const std::string& rel, const unz_file_info64& info, std::vector<char>& buf) {
-    int err = unzOpenCurrentFile(uf);
-    if (err != UNZ_OK) {
-        NOTE_FAILURE();
-        return err;
-    }
-    staged_file out(rootfd, rel);
-    if (out.error()) {
-        NOTE_FAILURE();
-        unzCloseCurrentFile(uf);
-        return out.error();
-    }
-    const uint64_t size = info.uncompressed_size;
-    uint64_t done = 0;
-    while (done < size) {
-        const unsigned want = unsigned(std::min<uint64_t>(size - done, buf.size()));
-        const int got = unzReadCurrentFile(uf, buf.data(), want);
-        if (got <= 0) break;
-        if (const int werr = out.write(buf.data(), size_t(got))) {
-            NOTE_FAILURE();
-            unzCloseCurrentFile(uf);
-            return werr;
-        }
-        done += unsigned(got);
-    }
-    err = unzCloseCurrentFile(uf);
-    if (done != size) {
-        NOTE_FAILURE();
-        return 20002;
-    }
-    if (err != UNZ_OK) {   // CRC mismatch: the staged copy goes, the old file stays
-        NOTE_FAILURE();
-        return err;
-    }
-    return finish_plain(out, info);
-}
-
-// Runs the file-system half of extraction on a thread of its own, in entry order, while the
-// caller inflates the next entries. After the first failure the remaining jobs are dropped.
-class entry_writer {
-public:
-    struct failure {
-        int code = 0;
-        bool plain = false;
-        std::string out_path;
-    };
-
-    ~entry_writer() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        if (thread_.joinable()) thread_.join();
-    }
-
-    void push(std::function<int()> run, size_t bytes, bool plain, std::string out_path) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (!thread_.joinable()) thread_ = std::thread([this] { loop(); });
-        done_.wait(lock, [&] { return held_ < kMaxHeld || queue_.empty(); });
-        queue_.push_back({std::move(run), bytes, plain, std::move(out_path)});
-        held_ += bytes;
-        wake_.notify_all();
-    }
-
-    // Waits until every queued job ran; the first failure, if any.
-    failure drain() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [&] { return queue_.empty() && !busy_; });
-        return failed_;
-    }
-
-    bool failed() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return failed_.code != 0;
-    }
-
-private:
-    static constexpr size_t kMaxHeld = size_t(64) << 20;
-
-    struct job {
-        std::function<int()> run;
-        size_t bytes;
-        bool plain;
-        std::string out_path;
-    };
-
-    void loop() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        while (true) {
-            wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
-            if (queue_.empty()) return;
-            job j = std::move(queue_.front());
-            queue_.pop_front();
-            busy_ = true;
-            const bool skip = failed_.code != 0;
-            lock.unlock();
-            const int r = skip ? 0 : j.run();
-            j.run = nullptr;   // frees the entry's bytes outside the lock
-            lock.lock();
-            if (r && !failed_.code) failed_ = {r, j.plain, j.out_path};
-            held_ -= j.bytes;
-            busy_ = false;
-            done_.notify_all();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_, done_;
-    std::deque<job> queue_;
-    size_t held_ = 0;
-    bool busy_ = false;
-    bool stop_ = false;
-    failure failed_;
-    std::thread thread_;
-};
-
-int unzip_symlink(unzFile uf, int rootfd, const std::string& rel, const std::string& path, const unz_file_info64& info) {
+// Creates one link (its text is the entry's bytes) under a staging name and moves it over the
+// final name. The text must not be absolute; where it leads is judged once the whole archive is
+// out. expect_md5, when not empty, is the MD5 the text must have.
+int unzip_symlink(unzFile uf, int rootfd, const std::string& rel, const std::string& path, const unz_file_info64& info,
+                  const std::string& expect_md5, bool& local) {
     std::string text;
     int err = 0;
     if (info.uncompressed_size > kMaxLinkText) {
@@ -460,34 +299,23 @@ int unzip_symlink(unzFile uf, int rootfd, const std::string& rel, const std::str
     } else {
         err = read_entry(uf, info, text);
     }
-    if (!err) {
-        // The link must lead somewhere inside the folder, judged from where it will stand.
-        std::vector<std::string> stack;
-        const size_t slash = rel.rfind('/');
-        if (text.empty() || text.find('\0') != std::string::npos ||
-            !stays_inside(rootfd, stack, slash == std::string::npos ? "" : rel.substr(0, slash), 0) ||
-            !stays_inside(rootfd, stack, text, 0)) {
-            NOTE_FAILURE();
-            err = EPERM;
-        }
+    if (!err && (text.empty() || text.find('\0') != std::string::npos || text[0] == '/')) {
+        NOTE_FAILURE();
+        err = EPERM;
+    }
+    if (!err && !expect_md5.empty() && md5_of(text) != expect_md5) {
+        NOTE_FAILURE();
+        err = err_md5_mismatch;
     }
     if (!err) {
-        std::string leaf;
-        const fd_guard parent(platform::open_parent_beneath(rootfd, rel, leaf));
-        if (parent.fd < 0) {
+        staged_file link(rootfd, rel);
+        if (link.error() || link.make_link(text) || link.commit()) {
             NOTE_FAILURE();
             err = -1;
-        } else {
-            ::unlinkat(parent.fd, leaf.c_str(), 0);
-            if (::symlinkat(text.c_str(), parent.fd, leaf.c_str()) != 0) {
-                NOTE_FAILURE();
-                err = -1;
-            }
+            local = true;
         }
     }
-    if (err)
-        xer << "Zip to symlink failed with error " << err << ". file = " << sErrFile.load() << " line = " << sErrLine.load()
-            << ". inFile=" << path << ".\n";
+    if (err) log_link_failure(err, path);
     return err;
 }
 
@@ -504,7 +332,7 @@ int set_file_attr(int fd, const char* name, const unsigned char* data, size_t si
     return platform::attr_refused(err) ? 0 : err;
 }
 
-int apply_apple_double(int rootfd, const std::string& target_rel, const std::string& data) {
+int apply_apple_double(int rootfd, const std::string& target_rel, const std::string& data, bool& local) {
     const auto* d = reinterpret_cast<const unsigned char*>(data.data());
     const uint64_t size = data.size();
     if (size < 26 || std::memcmp(d, kAppleDoubleHeader, 24) != 0) {
@@ -557,49 +385,91 @@ int apply_apple_double(int rootfd, const std::string& target_rel, const std::str
         std::memcpy(info, finder, 16);
         if (const int err = set_file_attr(fd.fd, platform::xattr_finder_info, info, sizeof info)) {
             NOTE_FAILURE();
+            local = true;
             return err;
         }
     }
     if (fork && fork_len > 0) {
         if (const int err = set_file_attr(fd.fd, platform::xattr_resource_fork, fork, fork_len)) {
             NOTE_FAILURE();
+            local = true;
             return err;
         }
     }
     return 0;
 }
 
-int unzip_resource_fork(unzFile uf, int rootfd, const std::string& rel, const std::string& path,
-                        const unz_file_info64& info) {
-    // rel names "._f" in the folder of the file f it describes.
+// The file an AppleDouble name describes: "._" goes from its last component ("" when the name is
+// no AppleDouble name of a file; "." for a bare "._", which describes its folder).
+std::string described_by(const std::string& rel) {
     const size_t slash = rel.rfind('/');
     const size_t last = slash == std::string::npos ? 0 : slash + 1;
-    if (rel.compare(last, 2, "._") != 0) return 0;   // not AppleDouble data of a file: nothing to restore
+    if (rel.compare(last, 2, "._") != 0) return std::string();
     std::string target = rel;
     target.erase(last, 2);
-    if (target.empty()) target.push_back('.');   // "._" alone describes its folder
+    if (target.empty() || target.back() == '/') target.push_back('.');
+    return target;
+}
 
+// The file an AppleDouble entry's output path describes: the "._" that begins the last component goes.
+std::string described_path(const std::string& path) {
+    std::string described = path;
+    const size_t slash = described.rfind('/');
+    const size_t at = slash == std::string::npos ? 0 : slash + 1;
+    if (described.compare(at, 2, "._") == 0) described.erase(at, 2);
+    return full_path(described);
+}
+
+int unzip_resource_fork(unzFile uf, int rootfd, const std::string& rel, const std::string& path,
+                        const unz_file_info64& info, bool& local) {
+    const std::string target = described_by(rel);
+    if (target.empty()) return 0;   // not AppleDouble data of a file: nothing to restore
+    // The data could not be kept anyway: it is not read at all.
+    if (info.uncompressed_size > platform::attr_size_limit() + kAppleDoubleRoom) {
+        xer << "Skipping a resource fork of " << info.uncompressed_size
+            << " bytes, more than the file system keeps: " << described_path(path) << "\n";
+        return 0;
+    }
     std::string data;
     int err = read_entry(uf, info, data);
-    if (!err) err = apply_apple_double(rootfd, target, data);
-    if (err) {
-        // The file described: the "._" that begins the last component goes.
-        std::string described = path;
-        const size_t path_slash = described.rfind('/');
-        const size_t at = path_slash == std::string::npos ? 0 : path_slash + 1;
-        if (described.compare(at, 2, "._") == 0) described.erase(at, 2);
-        xer << "Unzip RF failed with error " << err << ". file = " << sErrFile.load() << " line = " << sErrLine.load()
-            << ". inFile=" << full_path(described) << ".\n";
-    }
+    if (!err) err = apply_apple_double(rootfd, target, data, local);
+    if (err)
+        xer << "Unzip RF failed with error " << err << ". file = " << extract_failure_file()
+            << " line = " << extract_failure_line() << ". inFile=" << described_path(path) << ".\n";
     return err;
 }
 
-}  // namespace
+int worker_count(unzFile uf) {
+    unz_global_info64 gi{};
+    if (unzGetGlobalInfo64(uf, &gi) != UNZ_OK || gi.number_entry < 8) return 0;
+    const unsigned hw = std::thread::hardware_concurrency();
+    return int(std::min(4u, hw > 1 ? hw : 0u));
+}
 
-int zip_to_file(const std::string& zip_path, const std::string& folder, std::string* first_name, int rename) {
-    const std::string zp = full_path(zip_path);
-    zlib_filefunc64_def io = {mz_open, mz_read, mz_write, mz_tell, mz_seek, mz_close, mz_error, nullptr};
-    unzFile uf = unzOpen2_64(zp.c_str(), &io);
+// What one extraction writes and where.
+struct zip_plan {
+    int rootfd = -1;
+    int root_err = 0;                    // why the folder could not be opened: every entry fails with it
+    std::string prefix;                  // folder of the entries, relative to rootfd
+    std::string log_folder;              // the folder as log lines name it, ending in "/"
+    std::string* first_name = nullptr;
+    int rename = 0;
+    const std::map<std::string, checked_entry>* want = nullptr;   // null: every entry
+};
+
+void log_refused(const std::string& name, const std::string& zip) {
+    xer << "Refusing archive entry '" << name << "' of " << zip << ": only the file's own entries are installed.\n";
+}
+
+bool is_folder_of_wanted(const std::string& folder_name, const std::map<std::string, checked_entry>& want) {
+    const auto it = want.lower_bound(folder_name);
+    return it != want.end() && it->first.compare(0, folder_name.size(), folder_name) == 0;
+}
+
+// The walk over the archive's entries shared by zip_to_file and checked extraction.
+int extract_zip(const std::string& zp, const std::string& out_dir_for_log, const zip_plan& plan, bool& local) {
+    zip_reader reader(zp);
+    unzFile uf = reader.uf();
     if (!uf) {
         xer << "OK I am about to report that I could not open a zip file for extraction!\n";
         xer << "That incoming file is " << zp << "\n";
@@ -607,15 +477,36 @@ int zip_to_file(const std::string& zip_path, const std::string& folder, std::str
         xer << "The size is " << zp.size() << "\n";
         return 20001;
     }
-    const int rootfd = ::open(full_path(folder).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    const int root_err = rootfd < 0 ? errno : 0;
-    std::vector<char> buf(kChunk);
-    entry_writer writer;
+    file_pipeline files(worker_count(uf));
+    const std::map<std::string, checked_entry>* want = plan.want;
+    std::set<std::string> seen;                 // wanted entries met
+    std::vector<unz64_file_pos> forks;          // AppleDouble entries of wanted files, applied last
+    std::vector<std::pair<std::string, std::string>> links;   // links made: relative name, log path
 
     unzGoToFirstFile(uf);
     int err = UNZ_OK;
     bool first = true;
     bool failed = false;
+    // A failure logs its own line (plain files here; links and AppleDouble data where they fail),
+    // then the entry line.
+    auto report = [&](int code, bool plain, const std::string& where) {
+        if (plain)
+            xer << "Zip to file failed with error " << code << ". file = " << extract_failure_file()
+                << " line = " << extract_failure_line() << ". inFile=" << full_path(where) << ".\n";
+        xer << "UNZIP zip_to_file failed with err=" << code << "\n";
+        err = code;
+        failed = true;
+    };
+    auto pipeline_failed = [&]() {
+        if (!files.finish()) {
+            const file_job* f = files.failure();
+            local = local || f->local;
+            report(f->code, true, f->out_path);
+            return true;
+        }
+        return false;
+    };
+
     while (true) {
         unz_file_info64 info;
         char name_buf[256];
@@ -627,90 +518,179 @@ int zip_to_file(const std::string& zip_path, const std::string& folder, std::str
         // A stored name with a NUL in it reads back shorter than its recorded length.
         std::string name(name_buf, strnlen(name_buf, sizeof name_buf));
         if (info.size_filename < sizeof name_buf && name.size() != info.size_filename) name.push_back('\0');
-        const bool renamed = rename && first && first_name;
-        const std::string rel = renamed ? *first_name : name;
-        const std::string out_path = folder + rel;
-        if (first_name && first) *first_name = name;
+        const bool renamed = plan.rename && first && plan.first_name;
+        const std::string entry_rel = renamed ? *plan.first_name : name;
+        const std::string rel = plan.prefix + entry_rel;
+        const std::string out_path = plan.log_folder + entry_rel;
+        if (plan.first_name && first) *plan.first_name = name;
         first = false;
 
         const bool folder_entry = !name.empty() && name.back() == '/';
         const bool apple = name.compare(0, 8, "__MACOSX") == 0;
         const bool link = ((info.external_fa >> 16) & 0xA000) == 0xA000;
         const bool plain = !folder_entry && !apple && !link;
+        const std::string apple_sub = apple && name.size() > 9 && name[8] == '/' ? name.substr(9) : std::string();
 
         int r = 0;
+        bool r_plain = false;
+        const checked_entry* wanted = nullptr;
         if (info.size_filename >= sizeof name_buf) {
             NOTE_FAILURE();
             r = ENAMETOOLONG;
-        } else if (root_err) {
+        } else if (plan.root_err) {
             NOTE_FAILURE();
-            r = root_err;
+            r = plan.root_err;
+            r_plain = plain;
+        } else if (want) {
+            // Only the wanted entries, their folders and their own AppleDouble data are taken.
+            if (folder_entry && apple) {
+            } else if (folder_entry) {
+                if (is_folder_of_wanted(name, *want) && !(r = check_entry_name(name, true))) {
+                    if (pipeline_failed()) break;
+                    r = make_folder_entry(plan.rootfd, rel);
+                    local = local || (r != 0 && r != EPERM);
+                } else if (!r) {
+                    log_refused(name, zp);
+                }
+            } else if (apple) {
+                const std::string target = described_by(apple_sub);
+                if (!apple_sub.empty() && !check_entry_name(apple_sub, false) && want->count(target)) {
+                    unz64_file_pos pos;
+                    if (unzGetFilePos64(uf, &pos) == UNZ_OK) forks.push_back(pos);
+                } else if (!apple_sub.empty() || name.size() > 8) {
+                    log_refused(name, zp);
+                }
+            } else if (const auto it = want->find(name); it == want->end()) {
+                log_refused(name, zp);
+            } else {
+                wanted = &it->second;
+                seen.insert(name);
+            }
+        }
+        if (r || (want && !wanted)) {
+            // handled above: refused, skipped, made or failed
         } else if (folder_entry) {
             if (!apple) {
-                r = check_entry_name(rel, true);
+                r = check_entry_name(entry_rel, true);
                 if (r) NOTE_FAILURE();
-                else writer.push([rootfd, rel] { return make_folder_entry(rootfd, rel); }, 0, false, out_path);
+                else if (pipeline_failed()) break;
+                else r = make_folder_entry(plan.rootfd, rel);
             }
         } else if (apple) {
             // Only "__MACOSX/..." holds AppleDouble data; a lone "__MACOSX" entry has none.
-            if (name.size() > 9 && name[8] == '/') {
-                const std::string sub = name.substr(9);
-                r = check_entry_name(sub, false);
+            if (!apple_sub.empty()) {
+                r = check_entry_name(apple_sub, false);
                 if (r) NOTE_FAILURE();
-                else if (!writer.drain().code) r = unzip_resource_fork(uf, rootfd, sub, folder + sub, info);
+                else if (pipeline_failed()) break;
+                else r = unzip_resource_fork(uf, plan.rootfd, plan.prefix + apple_sub, plan.log_folder + apple_sub, info, local);
             }
+        } else if ((r = check_entry_name(entry_rel, false))) {
+            NOTE_FAILURE();
+            r_plain = plain;
+        } else if (wanted && info.uncompressed_size > wanted->max_bytes) {
+            NOTE_FAILURE();
+            r = err_entry_too_large;
+            r_plain = true;
+        } else if (link) {
+            if (pipeline_failed()) break;
+            const std::string path = full_path(out_path);
+            r = unzip_symlink(uf, plan.rootfd, rel, path, info, wanted ? wanted->md5 : std::string(), local);
+            if (!r) links.emplace_back(rel, path);
         } else {
-            r = check_entry_name(rel, false);
-            if (r) {
+            // A second entry of the same name must land after the first one.
+            if (files.holds(rel) && pipeline_failed()) break;
+            auto job = std::make_unique<file_job>();
+            job->rootfd = plan.rootfd;
+            job->rel = rel;
+            job->out_path = out_path;
+            job->info = info;
+            job->stored = info.compressed_size;
+            job->source_fd = reader.fd();
+            if (wanted) job->expect_md5 = wanted->md5;
+            if ((r = reader.locate(info, job->offset))) {
                 NOTE_FAILURE();
-            } else if (link) {
-                // The link's target is judged against what earlier entries put on disk.
-                if (!writer.drain().code) r = unzip_symlink(uf, rootfd, rel, full_path(out_path), info);
-            } else if (info.uncompressed_size <= kHeldEntry) {
-                // Read and verified here; written while the next entries are inflated.
-                auto data = std::make_shared<std::string>();
-                r = read_entry(uf, info, *data);
-                if (!r)
-                    writer.push([rootfd, rel, info, data] { return write_held_entry(rootfd, rel, info, *data); },
-                                data->size(), true, out_path);
-            } else if (!writer.drain().code) {
-                r = plain_entry(uf, rootfd, rel, info, buf);
+                r_plain = true;
+            } else if (!files.submit(std::move(job))) {
+                pipeline_failed();
+                break;
             }
         }
-        // A failure of an earlier entry, still being written, comes first.
-        const entry_writer::failure earlier = (r || writer.failed()) ? writer.drain() : entry_writer::failure{};
-        if (earlier.code || r) {
-            const bool was_plain = earlier.code ? earlier.plain : plain;
-            const std::string& where = earlier.code ? earlier.out_path : out_path;
-            r = earlier.code ? earlier.code : r;
-            if (was_plain)
-                xer << "Zip to file failed with error " << r << ". file = " << sErrFile.load()
-                    << " line = " << sErrLine.load() << ". inFile=" << full_path(where) << ".\n";
-            xer << "UNZIP zip_to_file failed with err=" << r << "\n";
-            err = r;
-            failed = true;
+        if (r) {
+            // A failure of an earlier entry, still being written, comes first.
+            if (!pipeline_failed()) report(r, r_plain, out_path);
             break;
         }
         err = unzGoToNextFile(uf);
         if (err != UNZ_OK) break;
     }
-    if (!failed) {
-        const entry_writer::failure last = writer.drain();
-        if (last.code) {
-            if (last.plain)
-                xer << "Zip to file failed with error " << last.code << ". file = " << sErrFile.load()
-                    << " line = " << sErrLine.load() << ". inFile=" << full_path(last.out_path) << ".\n";
-            xer << "UNZIP zip_to_file failed with err=" << last.code << "\n";
-            err = last.code;
-            failed = true;
-        }
+    if (!failed) pipeline_failed();
+    else files.finish();
+
+    // The wanted files are in place: their AppleDouble data can be applied to them.
+    for (size_t i = 0; !failed && i < forks.size(); ++i) {
+        unz_file_info64 info;
+        char name_buf[256];
+        if (unzGoToFilePos64(uf, &forks[i]) != UNZ_OK ||
+            unzGetCurrentFileInfo64(uf, &info, name_buf, sizeof name_buf, nullptr, 0, nullptr, 0) != UNZ_OK)
+            continue;
+        const std::string sub = std::string(name_buf).substr(9);
+        if (const int r = unzip_resource_fork(uf, plan.rootfd, plan.prefix + sub, plan.log_folder + sub, info, local))
+            report(r, false, "");
     }
-    if (rootfd >= 0) ::close(rootfd);
-    unzClose(uf);
+
+    // Links are judged against the tree as the whole archive left it, however the entries came:
+    // all of them first, so that one removed cannot change the verdict on another.
+    std::vector<bool> leaves(links.size());
+    for (size_t i = 0; i < links.size(); ++i) leaves[i] = !resolves_inside(plan.rootfd, links[i].first);
+    for (size_t i = 0; i < links.size(); ++i) {
+        if (!leaves[i]) continue;
+        platform::unlink_beneath(plan.rootfd, links[i].first);
+        NOTE_FAILURE();
+        log_link_failure(EPERM, links[i].second);
+        if (!failed) report(EPERM, false, "");
+    }
+
+    if (want && !failed && seen.size() != want->size()) {
+        for (const auto& [name, entry] : *want)
+            if (!seen.count(name)) xer << "The archive " << zp << " does not hold '" << name << "'.\n";
+        NOTE_FAILURE();
+        report(err_entry_missing, false, "");
+    }
+
     if (!failed && (err == UNZ_OK || err == UNZ_END_OF_LIST_OF_FILE)) return 0;
-    xer << "Zip to file failed with error err = " << err << ". file = " << sErrFile.load() << " line = "
-        << sErrLine.load() << ". zip_file=" << zp << ", out_dir=" << folder << ".\n";
+    xer << "Zip to file failed with error err = " << err << ". file = " << extract_failure_file()
+        << " line = " << extract_failure_line() << ". zip_file=" << zp << ", out_dir=" << out_dir_for_log << ".\n";
     return err;
+}
+
+}  // namespace
+
+int zip_to_file(const std::string& zip_path, const std::string& folder, std::string* first_name, int rename) {
+    const std::string zp = full_path(zip_path);
+    zip_plan plan;
+    const fd_guard root(::open(full_path(folder).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const int root_err = root.fd < 0 ? errno : 0;
+    plan.rootfd = root.fd;
+    plan.log_folder = folder;
+    plan.first_name = first_name;
+    plan.rename = rename;
+    plan.root_err = root_err;
+    bool local = false;
+    return extract_zip(zp, folder, plan, local);
+}
+
+int zip_to_checked_files(const std::string& zip_path, const checked_target& target,
+                         const std::map<std::string, checked_entry>& want, bool* local_failure) {
+    const std::string zp = full_path(zip_path);
+    zip_plan plan;
+    plan.rootfd = target.rootfd;
+    plan.prefix = target.folder;
+    plan.log_folder = target.root + target.folder;
+    plan.want = &want;
+    bool local = false;
+    const int r = extract_zip(zp, plan.log_folder, plan, local);
+    if (local_failure) *local_failure = r != 0 && local;
+    return r;
 }
 
 int SzFileReadImp(void* stream, void* buffer, size_t size, size_t* processed) {
@@ -760,42 +740,96 @@ la_int64_t bridge_skip(archive* a, void* data, la_int64_t request) {
 
 int decoder_code(archive* a) { return archive_errno(a) == ENOMEM ? SZ_ERROR_MEM : SZ_ERROR_DATA; }
 
+// A 7z archive open through the stream's two calls; entries are walked in stored order, so solid
+// blocks are decoded once.
+class p7z_reader {
+public:
+    explicit p7z_reader(const std::string& full) {
+        file_ = std::fopen(full.c_str(), "rb");
+        if (!file_) {
+            open_err_ = errno;
+            return;
+        }
+        stream_ = {SzFileReadImp, SzFileSeekImp, file_};
+        bridge_.stream = &stream_;
+        struct stat st;
+        if (::fstat(::fileno(file_), &st) == 0) bridge_.size = st.st_size;
+        a_ = archive_read_new();
+        archive_read_support_format_7zip(a_);
+        archive_read_set_callback_data(a_, &bridge_);
+        archive_read_set_read_callback(a_, bridge_read);
+        archive_read_set_seek_callback(a_, bridge_seek);
+        archive_read_set_skip_callback(a_, bridge_skip);
+        r_ = archive_read_open1(a_);
+        if (r_ == ARCHIVE_OK) r_ = archive_read_next_header(a_, &entry_);
+        if (r_ != ARCHIVE_OK && r_ != ARCHIVE_WARN && r_ != ARCHIVE_EOF) open_err_ = 20001;
+    }
+    ~p7z_reader() {
+        if (a_) archive_read_free(a_);
+        if (file_) std::fclose(file_);
+    }
+    p7z_reader(const p7z_reader&) = delete;
+    p7z_reader& operator=(const p7z_reader&) = delete;
+
+    int open_error() const { return open_err_; }
+    archive* a() const { return a_; }
+    archive_entry* entry() const { return entry_; }
+    // The current header's result: ARCHIVE_EOF at the end.
+    int state() const { return r_; }
+    void next() { r_ = archive_read_next_header(a_, &entry_); }
+
+private:
+    FILE* file_ = nullptr;
+    p7z_stream stream_{};
+    p7z_bridge bridge_{nullptr};
+    archive* a_ = nullptr;
+    archive_entry* entry_ = nullptr;
+    int r_ = ARCHIVE_FATAL;
+    int open_err_ = 0;
+};
+
+// Streams the current entry's data into the staged file, taking its MD5 (when ctx is given) and
+// stopping past limit. The MD5 of a sparse file counts its holes as the zeros they read as, up to
+// the entry's size (0 when the archive does not give it).
+int p7z_stream_entry(archive* a, staged_file& out, md5_context* ctx, uint64_t limit, uint64_t size_of_entry) {
+    static const unsigned char zeros[4096] = {};
+    const void* block;
+    size_t size;
+    la_int64_t offset;
+    uint64_t hashed = 0;
+    int r;
+    while ((r = archive_read_data_block(a, &block, &size, &offset)) == ARCHIVE_OK || r == ARCHIVE_WARN) {
+        if (offset < 0 || uint64_t(offset) + size > limit) return err_entry_too_large;
+        if (size && out.pwrite_all(block, size, offset)) return 20004;
+        if (!ctx) continue;
+        for (; hashed < uint64_t(offset); hashed += std::min<uint64_t>(sizeof zeros, uint64_t(offset) - hashed))
+            MD5UpdateWide(ctx, zeros, uint32_t(std::min<uint64_t>(sizeof zeros, uint64_t(offset) - hashed)));
+        MD5UpdateWide(ctx, static_cast<const unsigned char*>(block), uint32_t(size));
+        hashed = uint64_t(offset) + size;
+    }
+    if (r != ARCHIVE_EOF) return decoder_code(a);
+    for (; ctx && hashed < size_of_entry; hashed += std::min<uint64_t>(sizeof zeros, size_of_entry - hashed))
+        MD5UpdateWide(ctx, zeros, uint32_t(std::min<uint64_t>(sizeof zeros, size_of_entry - hashed)));
+    return 0;
+}
+
 }  // namespace
 
 int p7z_to_file(const std::string& p7z_path, const std::string& folder, std::string* path_out, int rename) {
     const std::string zp = full_path(p7z_path);
     const std::string out_folder = full_path(folder);
-    FILE* file = std::fopen(zp.c_str(), "rb");
-    if (!file) return errno;
-    p7z_stream stream{SzFileReadImp, SzFileSeekImp, file};
-    p7z_bridge bridge{&stream};
-    struct stat st;
-    if (::fstat(::fileno(file), &st) == 0) bridge.size = st.st_size;
-
-    archive* a = archive_read_new();
-    archive_read_support_format_7zip(a);
-    archive_read_set_callback_data(a, &bridge);
-    archive_read_set_read_callback(a, bridge_read);
-    archive_read_set_seek_callback(a, bridge_seek);
-    archive_read_set_skip_callback(a, bridge_skip);
-    int result = 0;
-    archive_entry* entry = nullptr;
-    int r = archive_read_open1(a);
-    if (r == ARCHIVE_OK) r = archive_read_next_header(a, &entry);
-    if (r != ARCHIVE_OK && r != ARCHIVE_WARN && r != ARCHIVE_EOF) {
-        archive_read_free(a);
-        std::fclose(file);
-        return 20001;
-    }
+    p7z_reader reader(zp);
+    if (reader.open_error()) return reader.open_error();
     const fd_guard root(::open(out_folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     const int root_err = root.fd < 0 ? errno : 0;
 
-    // Solid blocks are decoded once: libarchive walks the entries in stored order.
-    for (; r != ARCHIVE_EOF; r = archive_read_next_header(a, &entry)) {
-        if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
-            result = decoder_code(a);
+    int result = 0;
+    for (; reader.state() != ARCHIVE_EOF; reader.next()) {
+        if (reader.state() != ARCHIVE_OK && reader.state() != ARCHIVE_WARN) {
+            result = decoder_code(reader.a());
             break;
         }
+        archive_entry* entry = reader.entry();
         if (archive_entry_filetype(entry) == AE_IFDIR) continue;
         const char* stored = archive_entry_pathname(entry);
         const std::string rel = rename && path_out ? *path_out : std::string(stored ? stored : "");
@@ -813,20 +847,12 @@ int p7z_to_file(const std::string& p7z_path, const std::string& folder, std::str
 
         staged_file out(root.fd, rel);
         if ((result = out.error())) break;
+        if ((result = out.create())) break;
         if (archive_entry_filetype(entry) == AE_IFLNK) {
             const char* text = archive_entry_symlink(entry);
             if (text && out.write(text, std::strlen(text))) result = 20004;
         } else {
-            const void* block;
-            size_t size;
-            la_int64_t offset;
-            while ((r = archive_read_data_block(a, &block, &size, &offset)) == ARCHIVE_OK || r == ARCHIVE_WARN) {
-                if (size && out.pwrite_all(static_cast<const char*>(block), size, off_t(offset))) {
-                    result = 20004;
-                    break;
-                }
-            }
-            if (!result && r != ARCHIVE_EOF) result = decoder_code(a);
+            result = p7z_stream_entry(reader.a(), out, nullptr, UINT64_MAX, 0);
             // Trailing holes of a sparse file still count towards its size.
             if (!result && archive_entry_size_is_set(entry) && ::ftruncate(out.fd(), off_t(archive_entry_size(entry))) != 0)
                 result = 20004;
@@ -837,8 +863,91 @@ int p7z_to_file(const std::string& p7z_path, const std::string& folder, std::str
             break;
         }
     }
-    archive_read_free(a);
-    std::fclose(file);
+    return result;
+}
+
+int p7z_to_checked_files(const std::string& p7z_path, const checked_target& target,
+                         const std::map<std::string, checked_entry>& want, bool* local_failure) {
+    const std::string zp = full_path(p7z_path);
+    bool local = false;
+    int result = 0;
+    std::set<std::string> seen;
+    {
+        p7z_reader reader(zp);
+        if ((result = reader.open_error())) {
+            if (local_failure) *local_failure = false;
+            return result;
+        }
+        for (; reader.state() != ARCHIVE_EOF; reader.next()) {
+            if (reader.state() != ARCHIVE_OK && reader.state() != ARCHIVE_WARN) {
+                result = decoder_code(reader.a());
+                break;
+            }
+            archive_entry* entry = reader.entry();
+            if (archive_entry_filetype(entry) == AE_IFDIR) continue;
+            const char* stored = archive_entry_pathname(entry);
+            const std::string name = stored ? stored : "";
+            const auto it = want.find(name);
+            if (it == want.end()) {
+                log_refused(name, zp);
+                continue;
+            }
+            seen.insert(name);
+            const checked_entry& wanted = it->second;
+            if (archive_entry_size_is_set(entry) && uint64_t(archive_entry_size(entry)) > wanted.max_bytes) {
+                result = err_entry_too_large;
+                break;
+            }
+            staged_file out(target.rootfd, target.folder + name);
+            md5_context ctx;
+            MD5Init(&ctx);
+            if (archive_entry_filetype(entry) == AE_IFLNK) {
+                const std::string text = archive_entry_symlink(entry) ? archive_entry_symlink(entry) : "";
+                if (text.empty() || text[0] == '/') {
+                    result = EPERM;
+                    break;
+                }
+                MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(text.data()), uint32_t(text.size()));
+                if ((result = out.error()) || (result = out.make_link(text))) {
+                    local = true;
+                    break;
+                }
+            } else {
+                if ((result = out.error()) || (result = out.create())) {
+                    local = true;
+                    break;
+                }
+                const uint64_t size = archive_entry_size_is_set(entry) ? uint64_t(archive_entry_size(entry)) : 0;
+                result = p7z_stream_entry(reader.a(), out, &ctx, wanted.max_bytes, size);
+                if (result == 20004) local = true;
+                if (!result && archive_entry_size_is_set(entry) &&
+                    ::ftruncate(out.fd(), off_t(archive_entry_size(entry))) != 0) {
+                    result = errno;
+                    local = true;
+                }
+                if (result) break;
+            }
+            MD5Final(&ctx);
+            if (md5_text(ctx.digest) != wanted.md5) {
+                result = err_md5_mismatch;
+                break;
+            }
+            if ((result = out.commit())) {
+                local = true;
+                break;
+            }
+            if (archive_entry_filetype(entry) == AE_IFLNK && !resolves_inside(target.rootfd, target.folder + name)) {
+                platform::unlink_beneath(target.rootfd, target.folder + name);
+                result = EPERM;
+                break;
+            }
+        }
+    }
+    if (!result && seen.size() != want.size()) result = err_entry_missing;
+    if (result)
+        xer << "Checked 7z extraction failed with error " << result << ". zip_file=" << zp
+            << ", out_dir=" << target.root + target.folder << ".\n";
+    if (local_failure) *local_failure = result != 0 && local;
     return result;
 }
 
@@ -963,7 +1072,7 @@ int file_to_zip(const std::string& file, const std::string& zip_path) {
         }
     }
     if (result)
-        xer << "file_to_zip failed with error " << result << ".\nfile = " << sErrFile.load()
-            << " line = " << sErrLine.load() << "\n";
+        xer << "file_to_zip failed with error " << result << ".\nfile = " << extract_failure_file()
+            << " line = " << extract_failure_line() << "\n";
     return result;
 }

@@ -1,5 +1,7 @@
 #include "files/cond_scanner.h"
 
+#include <string>
+
 #include "core/log.h"
 
 conditional_scanner::conditional_scanner(xmap_class* x, const conditional_t* c)
@@ -28,7 +30,7 @@ int conditional_scanner::get_conditional(bool negate) {
     for (const conditional_t* c = conditions; c && c->name; ++c)
         if (xmap->TXT_str_scan_match(c->name, 1, 0)) return negate ? 1 - c->value : c->value;
     xer << "ERROR: unknown variable for IF statement.\n";
-    xmap->TXT_xer_line();
+    log_line();
     return 1;
 }
 
@@ -41,13 +43,13 @@ void conditional_scanner::handle_if() {
 void conditional_scanner::handle_else() {
     if (state_stack.size() == 1) {
         xer << "WARNING: ELSE statement is not inside an IF statement.\n";
-        xmap->TXT_xer_line();
+        log_line();
         return;
     }
     int& top = state_stack.back();
     if (top == 2 || top == -2) {
         xer << "WARNING: more than one ELSE statement for an IF statement.\n";
-        xmap->TXT_xer_line();
+        log_line();
         return;
     }
     if (xmap->TXT_str_scan_match("IF", 0, 0)) {
@@ -62,10 +64,29 @@ void conditional_scanner::handle_else() {
     top = top == -1 ? 2 : -2;
 }
 
+void conditional_scanner::log_line() {
+    const char* cur = xmap->mem_cur;
+    if (!counted_to_ || counted_to_ < xmap->mem_start || counted_to_ > cur) {   // a new or rewound text
+        counted_to_ = line_start_ = xmap->mem_start;
+        crs_ = lfs_ = 0;
+    }
+    for (const char* p = counted_to_; p && p < cur; ++p) {
+        if (*p == '\r') ++crs_;
+        if (*p == '\n') ++lfs_;
+        if (*p == '\r' || *p == '\n') line_start_ = p + 1;
+    }
+    counted_to_ = cur;
+    const char* line_end = cur;
+    while (line_end && line_end < xmap->mem_end && *line_end != '\r' && *line_end != '\n') ++line_end;
+    const std::string text = line_start_ ? std::string(line_start_, line_end) : std::string();
+    xer << (1 + (crs_ > lfs_ ? crs_ : lfs_)) << " \"" << text << "\"\n";
+    xer.flush();
+}
+
 void conditional_scanner::handle_endif() {
     if (state_stack.size() == 1) {
         xer << "WARNING: ENDIF in file is not matched by an IF statement.\n";
-        xmap->TXT_xer_line();
+        log_line();
     } else {
         state_stack.pop_back();
     }

@@ -31,7 +31,14 @@ public:
 
 private:
     bool top_active() const { return state_stack.back() > 0; }
+    // The cursor's line number and text to the log, as xmap_class::TXT_xer_line writes them; the
+    // line ends are counted from where the last call stopped, so many warnings cost one pass.
+    void log_line();
     void handle_if();
     void handle_else();
     void handle_endif();
+
+    const char* counted_to_ = nullptr;   // line ends before here are counted
+    long crs_ = 0, lfs_ = 0;
+    const char* line_start_ = nullptr;
 };

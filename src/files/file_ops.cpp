@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <vector>
 
+#include <fcntl.h>
+
 #include "files/launch.h"
 #include "files/paths.h"
+#include "platform/beneath.h"
 #include "platform/volumes.h"
 
 namespace {
@@ -24,6 +27,27 @@ constexpr int fnfErr = -43;
 constexpr int ioErr = -36;
 constexpr int fBsyErr = -47;
 constexpr int dupFNErr = -48;
+
+// The root folder open for contained operations, and the path relative to it.
+struct inside_root {
+    int fd = -1;
+    int err = 0;
+    std::string rel;
+    inside_root(const std::string& root, const std::string& path) {
+        if (root.empty() || root.back() != '/' || path.compare(0, root.size(), root) != 0) {
+            err = EXDEV;
+            return;
+        }
+        rel = path.substr(root.size());
+        fd = ::open(full(root).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) err = errno;
+    }
+    ~inside_root() {
+        if (fd >= 0) ::close(fd);
+    }
+    inside_root(const inside_root&) = delete;
+    inside_root& operator=(const inside_root&) = delete;
+};
 
 }  // namespace
 
@@ -162,3 +186,45 @@ int APL_is_dvd_disk(int16_t volume) { return platform::volume_is_optical(volume)
 int show_del_err(int) { return 0; }
 
 int show_make_dir_err(int err) { return (err == 0 || err == EEXIST || err == dupFNErr) ? 0 : 1; }
+
+int delete_file_in(const std::string& root, const std::string& path) {
+    if (path.empty()) return 2;
+    const inside_root in(root, path);
+    if (in.err) return in.err;
+    if (!in.rel.empty() && in.rel.back() == '/') return platform::rmdir_beneath(in.fd, in.rel.substr(0, in.rel.size() - 1));
+    return platform::unlink_beneath(in.fd, in.rel);
+}
+
+int make_folder_in(const std::string& root, const std::string& path) {
+    const inside_root in(root, path);
+    if (in.err) return in.err;
+    std::string rel = in.rel;
+    if (!rel.empty() && rel.back() == '/') rel.pop_back();
+    return platform::mkdir_beneath(in.fd, rel, 0755);
+}
+
+int make_file_executable_in(const std::string& root, const std::string& path) {
+    const inside_root in(root, path);
+    if (in.err) return in.err;
+    return platform::chmod_beneath(in.fd, in.rel, 0755);
+}
+
+int rename_file_in(const std::string& root, const std::string& folder, const std::string& old_name,
+                   const std::string& new_name) {
+    const inside_root in(root, folder);
+    if (in.err) return in.err;
+    return platform::rename_beneath(in.fd, in.rel, old_name, new_name);
+}
+
+int is_sim_link_in(const std::string& root, const std::string& path) {
+    const inside_root in(root, path);
+    struct stat st;
+    return !in.err && platform::lstat_beneath(in.fd, in.rel, st) == 0 && S_ISLNK(st.st_mode);
+}
+
+int count_items_in(const std::string& root, const std::string& folder) {
+    const inside_root in(root, folder);
+    if (in.err) return 0;
+    const int n = platform::count_visible_beneath(in.fd, in.rel);
+    return n < 0 ? 0 : n;
+}

@@ -20,3 +20,16 @@ int eject_dvd(const std::string& path);
 int APL_is_dvd_disk(int16_t volume);
 int show_del_err(int err);          // always 0: deletion errors are not shown
 int show_make_dir_err(int err);     // 0 when the folder is there (0, EEXIST, -48), else 1
+
+// The same operations for a path inside the folder root (root ends in '/', path begins with it).
+// Every step of resolving the path stays beneath root, so a link inside it, however it got there,
+// never leads a write, a mode change or a deletion outside: such a path fails with EXDEV, and so
+// does a path that is not under root. The last component itself is not followed, except by
+// make_file_executable_in, which follows a link only while it stays beneath root.
+int delete_file_in(const std::string& root, const std::string& path);   // "x/" removes an empty folder
+int make_folder_in(const std::string& root, const std::string& path);   // one folder, mode 0755
+int make_file_executable_in(const std::string& root, const std::string& path);
+int rename_file_in(const std::string& root, const std::string& folder, const std::string& old_name,
+                   const std::string& new_name);
+int is_sim_link_in(const std::string& root, const std::string& path);   // 1 when the path itself is a link
+int count_items_in(const std::string& root, const std::string& folder); // visible entries; 0 when unreadable

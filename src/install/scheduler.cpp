@@ -1,5 +1,8 @@
 #include "install/scheduler.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <set>
@@ -12,6 +15,7 @@
 #include "files/http.h"
 #include "files/launch.h"
 #include "files/paths.h"
+#include "files/staging.h"
 #include "install/install_filter.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
@@ -19,6 +23,7 @@
 #include "install/server_list.h"
 #include "core/alert.h"
 #include "core/log.h"
+#include "platform/beneath.h"
 
 next_class next;
 std::string crnt_file_name;
@@ -53,12 +58,67 @@ void note_folders(std::set<std::string>& folders, const std::string& local) {
 void prune_empty_folders(const std::set<std::string>& folders) {
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
         if (!path_is_inside_dest(*it)) continue;
-        std::vector<std::string> names;
-        std::vector<int> kinds;
-        if (opensave_getitems(*it, 0, names, kinds) != 0) continue;
-        const int r = delete_file(*it);
+        if (count_items_in(dest_dir_path, *it) != 0) continue;
+        const int r = delete_file_in(dest_dir_path, *it);
         if (stg.log_actions) xer << "cleanup: DELETING  file " << *it << ", with result=" << r << ".\n";
     }
+}
+
+// Staging files of a run that was killed while it extracted: in the destination's root and in
+// every folder the manifest names.
+void sweep_killed_runs() {
+    const int root = ::open(dest_dir_path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (root < 0) return;
+    std::set<std::string> folders{""};
+    for (const auto& h : sim_info) {
+        std::string rest = h.current().path;
+        trim_dest_folder(rest);
+        const size_t slash = rest.rfind('/');
+        if (slash != std::string::npos) folders.insert(rest.substr(0, slash));
+    }
+    int swept = 0;
+    for (const std::string& f : folders) {
+        const int fd = platform::open_beneath(root, f, O_PATH | O_DIRECTORY);
+        if (fd < 0) continue;
+        swept += sweep_staging(fd);
+        ::close(fd);
+    }
+    ::close(root);
+    if (swept) xer << "Removed " << swept << " half-extracted files left by an interrupted install.\n";
+}
+
+std::string server_key(int j) { return servers[j].host + servers[j].path; }
+
+bool copy_was_bad(int file, int j) {
+    const auto it = next.bad_copies.find(file);
+    return it != next.bad_copies.end() && it->second.count(server_key(j)) != 0;
+}
+
+bool no_server_left(int file) {
+    for (int j = 0; j < (int)servers.size(); ++j)
+        if (!copy_was_bad(file, j)) return false;
+    return true;
+}
+
+// The most recent failure that server j may still be asked for, taken off the list; -1 for none.
+int take_retry(int j) {
+    for (auto it = next.retry_list.begin(); it != next.retry_list.end(); ++it) {
+        if (copy_was_bad(*it, j)) continue;
+        const int file = *it;
+        next.retry_list.erase(it);
+        return file;
+    }
+    return -1;
+}
+
+// A write to this machine's disk failed: another server would fail the same way, so the install
+// stops with the disk's own message.
+void stop_for_disk(const std::string& what, int code, const std::string& archive, const std::string& local) {
+    const bool first = stg.error_flag == 0;
+    stg.error_flag = 1;
+    if (first)
+        MACIBM_alert(0, what, tr("Error: ") + error_str(code), tr("Compressed File: ") + archive,
+                     tr("Destination: ") + local, t_warn);
 }
 
 void no_file_alert(const std::string& path) {
@@ -99,7 +159,7 @@ int make_dirs() {
     for (const auto& f : folders) {
         const std::string folder = dest_dir_path + f;
         if (refuse_outside(folder)) continue;
-        const int r = make_folder(folder);
+        const int r = make_folder_in(dest_dir_path, folder);
         if (!made_or_there(r)) {
             make_dir_error(folder, r);
             return r;
@@ -109,47 +169,43 @@ int make_dirs() {
     const std::string fixed[] = {"Output/",          "Output/FMS plans", "Output/logbooks",   "Output/replays",
                                  "Output/situations", "Resources/",       "Output/preferences"};
     for (const auto& f : fixed) {
-        const int r = make_folder(dest_dir_path + f);
+        const int r = make_folder_in(dest_dir_path, dest_dir_path + f);
         if (!made_or_there(r)) make_dir_error(dest_dir_path + f, r);
     }
 
     const std::string r = dest_dir_path + "Resources/";
     for (const char* fw : {"plugins/VNLM.framework/", "plugins/VNWidgets.framework/"}) {
         const std::string versions = r + fw + "Versions/";
-        if (!is_sim_link(versions + "Current", nullptr)) rename_file(versions, "Current", "_Current");
+        if (!is_sim_link_in(dest_dir_path, versions + "Current")) rename_file_in(dest_dir_path, versions, "Current", "_Current");
     }
     for (const char* fw : {"plugins/VNLM.framework/", "plugins/VNWidgets.framework/"}) {
         const std::string folder = r + fw;
-        if (!is_sim_link(folder + "Resources", nullptr)) rename_file(folder, "Resources", "_Resources");
+        if (!is_sim_link_in(dest_dir_path, folder + "Resources"))
+            rename_file_in(dest_dir_path, folder, "Resources", "_Resources");
     }
+    sweep_killed_runs();
     return 0;
 }
 
-void extract_and_delete_file(const std::string& archive, const std::string& local_path) {
-    std::string folder;
-    get_path_with_path(folder, local_path);
-    int result;
+install_result extract_and_delete_file(const std::string& archive, const std::string& local_path,
+                                       const file_version_struct& want) {
+    install_result result;
     const bool outside = refuse_outside(local_path);
     if (outside) {
-        result = err_zip_open;
-    } else if (archive.size() >= 3 && archive.compare(archive.size() - 3, 3, ".7z") == 0) {
-        result = p7z_to_file(archive, folder, nullptr, 0);
+        result.code = EXDEV;
+        result.local = true;
     } else {
-        result = zip_to_file(archive, folder, nullptr, 0);
-    }
-    if (result != 0) {
-        stg.error_flag = 1;
-        MACIBM_alert(0, tr("The installer cannot extract a file."), tr("Error: ") + error_str(result),
-                     tr("Compressed File: ") + archive, tr("Destination: ") + local_path, t_warn);
+        result = install_file_from_archive(archive, dest_dir_path, local_path, want);
     }
     int chmod_result = 0;
-    if (!outside && local_path.find("Contents/MacOS/") != std::string::npos)
-        chmod_result = make_file_executable(local_path);
+    if (!outside && result.code == 0 && local_path.find("Contents/MacOS/") != std::string::npos)
+        chmod_result = make_file_executable_in(dest_dir_path, local_path);
     if (stg.log_actions) {
-        xer << "EXPANDING file " << local_path << ", with result=" << result << ".\n";
+        xer << "EXPANDING file " << local_path << ", with result=" << result.code << ".\n";
         xer << "CHMODING  file " << local_path << ", with result=" << chmod_result << ".\n";
     }
     delete_file(archive);
+    return result;
 }
 
 int grab_files() {
@@ -166,17 +222,19 @@ int grab_files() {
         }
         next_class::stream_info& s = next.streams[j];
         // A stream out of files still serves the retry list, so a file that failed on a broken
-        // mirror is fetched by a healthy one instead of waiting on the broken one for ever.
+        // mirror is fetched by a healthy one instead of waiting on the broken one for ever. A
+        // server that gave a wrong copy of a file is not asked for that file again.
         const bool out_of_files = !s.idle && s.file_index >= n;
-        if (s.idle || (out_of_files && !next.retry_list.empty())) {
-            if (!next.retry_list.empty()) {
-                s.file_index = next.retry_list.front();
-                next.retry_list.pop_front();
-            } else {
+        if (s.idle || out_of_files) {
+            const int retry = take_retry(j);
+            if (retry >= 0) {
+                s.file_index = retry;
+                s.idle = 0;
+            } else if (s.idle) {
                 s.file_index = next.next_file;
                 next.next_file = std::min(next.next_file + 1, n);
+                s.idle = 0;
             }
-            s.idle = 0;
         }
         if (s.file_index >= n) continue;
 
@@ -193,7 +251,7 @@ int grab_files() {
         if (c.del) {
             stg.file_status = 0;
             if (!refuse_outside(local)) {
-                const int r = delete_file(local);
+                const int r = delete_file_in(dest_dir_path, local);
                 if (stg.log_actions)
                     xer << "now we want to nuke a file: DELETING  file " << local << ", with result=" << r << ".\n";
                 note_folders(deleted_files, local);
@@ -213,12 +271,36 @@ int grab_files() {
                 next.in_flight += (float)(fraction * c.comp_size);
                 s.this_pass += (float)(fraction * c.comp_size);
             } else if (r == 1) {
-                extract_and_delete_file(archive, local);
-                c.match = 1;
-                next.comp_done += c.comp_size;
-                s.done += c.comp_size;
-                next.uncomp_done += c.uncomp_size;
+                const int file = s.file_index;
+                const install_result got = extract_and_delete_file(archive, local, c);
                 s.idle = 1;
+                if (got.code == 0) {
+                    c.match = 1;
+                    c.sig_have = c.sig_want;
+                    next.comp_done += c.comp_size;
+                    s.done += c.comp_size;
+                    next.uncomp_done += c.uncomp_size;
+                } else if (got.local) {
+                    stop_for_disk(tr("The installer cannot extract a file."), got.code, archive, local);
+                } else {
+                    // A wrong or damaged copy: the old file is untouched, and another server is asked.
+                    next.bad_copies[file].insert(server_key(j));
+                    xer << "The copy of " << c.path << " from " << servers[j].host << servers[j].path
+                        << " is not the file this release lists: " << install_error_text(got.code) << ".\n";
+                    if (no_server_left(file)) {
+                        const bool first = stg.error_flag == 0;
+                        stg.error_flag = 1;
+                        if (first)
+                            MACIBM_alert(0, tr("The installer could not get a correct copy of a file from any server."),
+                                         tr("File: ") + local, tr("Error: ") + install_error_text(got.code), "", t_warn);
+                    } else {
+                        next.retry_list.push_front(file);
+                    }
+                }
+            } else if (const int disk = http.local_error(j + 3)) {
+                s.idle = 1;
+                s.status = error_str(20010);
+                stop_for_disk(error_str(20010), disk, archive, local);
             } else {
                 next.retry_list.push_front(s.file_index);
                 s.idle = 1;
@@ -246,7 +328,7 @@ void delete_files() {
         stg.file_status = 0;
         const std::string local = local_path_for(c.path);
         if (!refuse_outside(local)) {
-            const int r = delete_file(local);
+            const int r = delete_file_in(dest_dir_path, local);
             if (stg.log_actions) xer << "DELETING  file " << local << ", with result=" << r << ".\n";
             note_folders(folders, local);
         }
@@ -258,12 +340,15 @@ void delete_files() {
 
 void next_class::reset_all_streams() {
     const int n = (int)sim_info.size();
-    // Each busy stream's own temporary archive; the destination is never touched here.
-    if (!temp_path.empty())
-        for (size_t j = 0; j < streams.size(); ++j)
-            if (streams[j].file_index < n) delete_file(temp_path + std::to_string(j) + ".zip");
+    // Each stream's transfer ends here, so nothing more is written into its archive once it is gone;
+    // the destination is never touched here.
+    for (size_t j = 0; j < streams.size(); ++j) {
+        http.stop_stream((int)j + 3);
+        if (!temp_path.empty() && streams[j].file_index < n) delete_file(temp_path + std::to_string(j) + ".zip");
+    }
     next_file = 0;
     retry_list.clear();
+    bad_copies.clear();
     streams.clear();
     start_time = xtim.real_time;
     in_flight = comp_done = uncomp_done = 0.0f;

@@ -1,8 +1,13 @@
 #pragma once
 // Download scheduler of the web road, extraction, folder creation and deletion.
 #include <list>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "install/file_install.h"
+#include "install/manifest.h"
 
 class next_class {
 public:
@@ -22,6 +27,8 @@ public:
     float comp_done = 0.0f;
     float uncomp_done = 0.0f;
     std::list<int> retry_list;    // most recent failure first
+    // Per file, the servers (host and path) whose copy of it was wrong: they are not asked again.
+    std::map<int, std::set<std::string>> bad_copies;
 
     void reset_all_streams();
 };
@@ -34,5 +41,8 @@ extern std::string crnt_file_path;
 int make_dirs();
 // 1 when every stream has run out of files, else the error flag of stg.
 int grab_files();
-void extract_and_delete_file(const std::string& archive, const std::string& local_path);
+// Puts the file in place from its archive (only when its MD5 is want's), makes programs executable,
+// logs and deletes the archive. The caller decides what a failure means.
+install_result extract_and_delete_file(const std::string& archive, const std::string& local_path,
+                                       const file_version_struct& want);
 void delete_files();

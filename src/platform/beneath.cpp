@@ -1,5 +1,6 @@
 #include "platform/beneath.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
@@ -7,10 +8,35 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 
 namespace platform {
 
 namespace {
+
+// Several extractions run at once on worker threads.
+std::atomic<bool> g_walk_only{false};
+
+long raw_openat2(int dirfd, const char* name, int flags, mode_t mode) {
+    struct open_how how = {};
+    how.flags = uint64_t(flags | O_CLOEXEC);
+    how.mode = (flags & (O_CREAT | O_TMPFILE)) ? mode : 0;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    long fd;
+    do {
+        fd = ::syscall(SYS_openat2, dirfd, name, &how, sizeof how);
+    } while (fd < 0 && errno == EAGAIN);
+    return fd;
+}
+
+// Some container sandboxes answer every openat2 with EPERM instead of ENOSYS. A real permission
+// problem of one name still lets the folder itself be opened.
+bool openat2_usable(int dirfd) {
+    const long fd = raw_openat2(dirfd, ".", O_PATH | O_DIRECTORY, 0);
+    if (fd < 0) return errno != EPERM && errno != ENOSYS;
+    ::close(int(fd));
+    return true;
+}
 
 // Kernels without openat2: walk the folders one by one and refuse any link or "..".
 int open_walking(int dirfd, const std::string& rel, int flags, mode_t mode) {
@@ -50,23 +76,32 @@ int open_walking(int dirfd, const std::string& rel, int flags, mode_t mode) {
     }
 }
 
+struct fd_holder {
+    int fd;
+    explicit fd_holder(int f) : fd(f) {}
+    ~fd_holder() {
+        if (fd >= 0) ::close(fd);
+    }
+    fd_holder(const fd_holder&) = delete;
+    fd_holder& operator=(const fd_holder&) = delete;
+};
+
+// A leaf that names no entry of its folder ("", "." or "..") cannot be made, deleted or renamed.
+bool real_leaf(const std::string& leaf) { return !leaf.empty() && leaf != "." && leaf != ".."; }
+
 }  // namespace
 
 int open_beneath(int dirfd, const std::string& rel, int flags, mode_t mode) {
-    // Several extractions run at once on worker threads.
-    static std::atomic<bool> no_openat2{false};
-    if (!no_openat2.load(std::memory_order_relaxed)) {
-        struct open_how how = {};
-        how.flags = uint64_t(flags | O_CLOEXEC);
-        how.mode = (flags & (O_CREAT | O_TMPFILE)) ? mode : 0;
-        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
-        const char* name = rel.empty() ? "." : rel.c_str();
-        long fd;
-        do {
-            fd = ::syscall(SYS_openat2, dirfd, name, &how, sizeof how);
-        } while (fd < 0 && errno == EAGAIN);
-        if (fd >= 0 || errno != ENOSYS) return int(fd);
-        no_openat2.store(true, std::memory_order_relaxed);
+    if (!g_walk_only.load(std::memory_order_relaxed)) {
+        const long fd = raw_openat2(dirfd, rel.empty() ? "." : rel.c_str(), flags, mode);
+        if (fd >= 0) return int(fd);
+        const int err = errno;
+        if (err != ENOSYS && err != EPERM) return -1;
+        if (err == EPERM && openat2_usable(dirfd)) {
+            errno = EPERM;
+            return -1;
+        }
+        g_walk_only.store(true, std::memory_order_relaxed);
     }
     return open_walking(dirfd, rel, flags, mode);
 }
@@ -82,5 +117,82 @@ int open_parent_beneath(int dirfd, const std::string& rel, std::string& leaf) {
     leaf = r.substr(slash + 1);
     return open_beneath(dirfd, r.substr(0, slash), O_PATH | O_DIRECTORY);
 }
+
+int mkdir_beneath(int dirfd, const std::string& rel, mode_t mode) {
+    std::string leaf;
+    const fd_holder parent(open_parent_beneath(dirfd, rel, leaf));
+    if (parent.fd < 0) return errno;
+    if (!real_leaf(leaf)) return EEXIST;
+    return ::mkdirat(parent.fd, leaf.c_str(), mode) == 0 ? 0 : errno;
+}
+
+int unlink_beneath(int dirfd, const std::string& rel) {
+    std::string leaf;
+    const fd_holder parent(open_parent_beneath(dirfd, rel, leaf));
+    if (parent.fd < 0) return errno;
+    if (!real_leaf(leaf)) return EISDIR;
+    return ::unlinkat(parent.fd, leaf.c_str(), 0) == 0 ? 0 : errno;
+}
+
+int rmdir_beneath(int dirfd, const std::string& rel) {
+    std::string leaf;
+    const fd_holder parent(open_parent_beneath(dirfd, rel, leaf));
+    if (parent.fd < 0) return errno;
+    if (!real_leaf(leaf)) return EBUSY;
+    return ::unlinkat(parent.fd, leaf.c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
+}
+
+int rename_beneath(int dirfd, const std::string& folder_rel, const std::string& old_name, const std::string& new_name) {
+    if (!real_leaf(old_name) || !real_leaf(new_name) || old_name.find('/') != std::string::npos ||
+        new_name.find('/') != std::string::npos)
+        return EINVAL;
+    const fd_holder folder(open_beneath(dirfd, folder_rel, O_PATH | O_DIRECTORY));
+    if (folder.fd < 0) return errno;
+    return ::renameat(folder.fd, old_name.c_str(), folder.fd, new_name.c_str()) == 0 ? 0 : errno;
+}
+
+int chmod_beneath(int dirfd, const std::string& rel, mode_t mode) {
+    const fd_holder fd(open_beneath(dirfd, rel, O_PATH));
+    if (fd.fd < 0) return errno;
+    struct stat st;
+    if (::fstat(fd.fd, &st) != 0) return errno;
+    if (S_ISLNK(st.st_mode)) return ELOOP;   // only the walk opens a link itself
+    // A descriptor opened for its path only takes a mode through its /proc name.
+    char name[64];
+    std::snprintf(name, sizeof name, "/proc/self/fd/%d", fd.fd);
+    if (::chmod(name, mode) == 0) return 0;
+    const int err = errno;
+    if (err != ENOENT) return err;
+    // No /proc mounted: open it for reading, which needs read permission.
+    const fd_holder rd(open_beneath(dirfd, rel, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+    if (rd.fd < 0) return errno;
+    return ::fchmod(rd.fd, mode) == 0 ? 0 : errno;
+}
+
+int lstat_beneath(int dirfd, const std::string& rel, struct stat& st) {
+    std::string leaf;
+    const fd_holder parent(open_parent_beneath(dirfd, rel, leaf));
+    if (parent.fd < 0) return errno;
+    return ::fstatat(parent.fd, leaf.empty() ? "." : leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+}
+
+int count_visible_beneath(int dirfd, const std::string& folder_rel) {
+    const int fd = open_beneath(dirfd, folder_rel, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return -1;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    int count = 0;
+    while (const dirent* e = ::readdir(dir))
+        if (e->d_name[0] != '.') ++count;
+    ::closedir(dir);
+    return count;
+}
+
+void beneath_force_walk_for_test(bool on) { g_walk_only.store(on, std::memory_order_relaxed); }
 
 }  // namespace platform

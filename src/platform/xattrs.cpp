@@ -1,5 +1,6 @@
 #include "platform/xattrs.h"
 
+#include <linux/limits.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 
@@ -39,6 +40,8 @@ int get_attr(const std::string& path, const char* name, std::string& out) {
     }
     return ERANGE;
 }
+
+size_t attr_size_limit() { return XATTR_SIZE_MAX; }
 
 bool attr_refused(int err) { return err == ENOTSUP || err == EOPNOTSUPP; }
 

@@ -107,7 +107,12 @@ TEST_F(Preferences, ReadingLines) {
         {"unknown keys are ignored", "_volume 11\n_get_beta 1\n", [] { EXPECT_EQ(stg.get_beta, 1); }},
         {"trailing letters are not a number", "_get_beta 1abc\n", [] { EXPECT_EQ(stg.get_beta, 7); }},
         {"letters are not a number", "_get_beta abc\n", [] { EXPECT_EQ(stg.get_beta, 7); }},
-        {"ten digits are not a number", "_get_beta 1234567890\n", [] { EXPECT_EQ(stg.get_beta, 7); }},
+        {"leading zeros", "_get_beta -01\n_stream_count -000000001\n_log_actions +007\n",
+         [] { EXPECT_EQ(stg.get_beta, -1); EXPECT_EQ(stg.stream_count, -1); EXPECT_EQ(stg.log_actions, 7); }},
+        {"ten digits in range", "_get_beta 2147483647\n_stream_count -2147483648\n",
+         [] { EXPECT_EQ(stg.get_beta, 2147483647); EXPECT_EQ(stg.stream_count, -2147483647 - 1); }},
+        {"out of range is not taken", "_get_beta 2147483648\n", [] { EXPECT_EQ(stg.get_beta, 7); }},
+        {"a sign alone is not a number", "_get_beta -\n", [] { EXPECT_EQ(stg.get_beta, 7); }},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
@@ -23,6 +24,8 @@
 #include <vector>
 
 #include "core/log.h"
+#include "files/staging.h"
+#include "support/install_set.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -188,6 +191,14 @@ std::string adouble(uint16_t count, const std::vector<std::array<uint32_t, 3>>& 
     return s + tail;
 }
 
+// Names of staging files left in a folder (and its subfolders).
+std::vector<std::string> staging_names(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.path().filename().string().rfind(".vtz", 0) == 0) out.push_back(e.path().string());
+    return out;
+}
+
 }  // namespace
 
 class Archives : public ::testing::Test {
@@ -334,11 +345,11 @@ TEST_F(Archives, FailureLogLinesForEachKindOfEntry) {
         std::string own_line;
     } cases[] = {
         {"plain file", {{"nofolder/f", "x"}}, ENOENT,
-         "Zip to file failed with error 2. file = archives.cpp line = N. inFile=" + dir + "nofolder/f.\n"},
+         "Zip to file failed with error 2. file = F line = N. inFile=" + dir + "nofolder/f.\n"},
         {"link", {{"l", "../outside", kLink}}, EPERM,
-         "Zip to symlink failed with error 1. file = archives.cpp line = N. inFile=" + dir + "l.\n"},
+         "Zip to symlink failed with error 1. file = F line = N. inFile=" + dir + "l.\n"},
         {"AppleDouble data", {{"d/", "", 0x41ED0000u}, {"__MACOSX/d/._a._b", "not AppleDouble data"}}, 20012,
-         "Unzip RF failed with error 20012. file = archives.cpp line = N. inFile=" + dir + "d/a._b.\n"},
+         "Unzip RF failed with error 20012. file = F line = N. inFile=" + dir + "d/a._b.\n"},
         {"folder", {{"no/such/", "", 0x41ED0000u}}, ENOENT, ""},
     };
     for (const auto& c : cases) {
@@ -347,33 +358,43 @@ TEST_F(Archives, FailureLogLinesForEachKindOfEntry) {
         const size_t before = log().size();
         EXPECT_EQ(zip_to_file(zp, dir, nullptr, 0), c.code);
         const std::string code = std::to_string(c.code);
-        EXPECT_EQ(std::regex_replace(log().substr(before), std::regex("line = [0-9]+"), "line = N"),
+        // The step that failed may sit in any of the extraction's sources.
+        EXPECT_EQ(std::regex_replace(log().substr(before), std::regex("file = [a-z_]+[.]cpp line = [0-9]+"),
+                                     "file = F line = N"),
                   c.own_line + "UNZIP zip_to_file failed with err=" + code + "\nZip to file failed with error err = " +
-                      code + ". file = archives.cpp line = N. zip_file=" + zp + ", out_dir=" + dir + ".\n");
+                      code + ". file = F line = N. zip_file=" + zp + ", out_dir=" + dir + ".\n");
     }
 }
 
-// A write that cannot complete (here: over the process's file size limit) is an error, and the
-// old file at that path is kept.
-TEST_F(Archives, AFailedWriteIsAnErrorAndKeepsTheOldFile) {
-    write_file(out("big"), "old");
+// A write that cannot complete (here: over the process's file size limit) is an error: the old
+// file at that path is kept, a new name never appears half-written, and no staging file is left.
+TEST_F(Archives, AFailedWriteIsAnErrorAndLeavesNoHalfFile) {
     make_zip(work / "a.zip", {{"big", text_of(200000, 'b')}});
     make_7z(work / "a.7z", {{"big", text_of(200000, 'b')}});
     for (const bool seven : {false, true}) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            std::signal(SIGXFSZ, SIG_IGN);
-            const struct rlimit lim = {65536, 65536};
-            ::setrlimit(RLIMIT_FSIZE, &lim);
-            const int r = seven ? p7z_to_file(work / "a.7z", out() + "/", nullptr, 0)
-                                : zip_to_file(work / "a.zip", out() + "/", nullptr, 0);
-            ::_exit(r & 0xff);
+        for (const bool old_file : {true, false}) {
+            SCOPED_TRACE(std::string(seven ? "7z" : "zip") + (old_file ? ", over an old file" : ", a new name"));
+            fs::remove(out("big"));
+            if (old_file) write_file(out("big"), "old");
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const struct rlimit lim = {65536, 65536};
+                ::setrlimit(RLIMIT_FSIZE, &lim);
+                const int r = seven ? p7z_to_file(work / "a.7z", out() + "/", nullptr, 0)
+                                    : zip_to_file(work / "a.zip", out() + "/", nullptr, 0);
+                ::_exit(r & 0xff);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), seven ? (20004 & 0xff) : EFBIG);
+            EXPECT_EQ(exists(out("big")), old_file);
+            if (old_file) {
+                EXPECT_EQ(read_file(out("big")), "old");
+            }
+            EXPECT_EQ(staging_names(out()), std::vector<std::string>{});
         }
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), seven ? (20004 & 0xff) : EFBIG) << (seven ? "7z" : "zip");
-        EXPECT_EQ(read_file(out("big")), "old");
     }
 }
 
@@ -559,4 +580,237 @@ TEST(SevenZipStream, ReadAndSeek) {
     EXPECT_EQ(s.Read(&s, buf, 16, &got), 0);
     EXPECT_EQ(got, 0u);
     std::fclose(f);
+}
+
+bool is_link(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// Links are judged once the whole archive is out, against the tree as it then stands: a link that
+// looked harmless while a folder it names was missing is caught once a later entry makes that
+// folder a link. Whatever leads out is removed and fails the extraction.
+TEST_F(Archives, LinksAreJudgedAgainstTheFinalTree) {
+    const std::string outside = tmp / "outside";
+    const struct {
+        const char* what;
+        std::vector<zentry> entries;
+        int code;
+        std::vector<std::string> gone;    // links that must not be left
+        std::vector<std::string> stay;    // links that must be left
+    } cases[] = {
+        {"completed by a later link", {{"l", "a1/b1/../..", kLink}, {"a1", ".", kLink}}, EPERM, {"l"}, {"a1"}},
+        {"a chain of links to their own folder",
+         {{"l", "a1/a2/a3/../../../../outside/victim", kLink}, {"a1", ".", kLink}, {"a2", ".", kLink}, {"a3", ".", kLink}},
+         EPERM, {"l"}, {"a1", "a2", "a3"}},
+        {"through a link that climbs", {{"up", "..", kLink}, {"l", "up/outside", kLink}}, EPERM, {"up", "l"}, {}},
+        {"in a folder reached through a link", {{"d/", "", 0x41ED0000u}, {"in", "d", kLink}, {"d/l", "../..", kLink}},
+         EPERM, {"d/l"}, {"in"}},
+        {"an absolute target", {{"l", outside, kLink}}, EPERM, {"l"}, {}},
+        {"a loop", {{"x", "y", kLink}, {"y", "x", kLink}}, EPERM, {"x", "y"}, {}},
+        {"links that stay inside",
+         {{"d/", "", 0x41ED0000u}, {"d/f", "data"}, {"l", "d/f", kLink}, {"m", "l", kLink}, {"cur", "d", kLink},
+          {"n", "cur/../d/./f", kLink}, {"later", "notyet/../d", kLink}},
+         0, {}, {"l", "m", "cur", "n", "later"}},
+        {"a climbing link replaced by a file", {{"l", "..", kLink}, {"l", "a file now"}}, 0, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(out());
+        fs::create_directory(out());
+        make_zip(work / "links.zip", c.entries);
+        const auto before = snapshot(tmp.path(), out());
+        EXPECT_EQ(zip_to_file(work / "links.zip", out() + "/", nullptr, 0), c.code);
+        EXPECT_EQ(snapshot(tmp.path(), out()), before);
+        for (const std::string& l : c.gone) EXPECT_FALSE(is_link(out(l))) << l;
+        for (const std::string& l : c.stay) EXPECT_TRUE(is_link(out(l))) << l;
+    }
+}
+
+// Links that name each other many times over: judging them is bounded by the links the kernel
+// would follow in one resolution, not by every path through them.
+TEST_F(Archives, CrossingLinksAreJudgedQuickly) {
+    const char* names[] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"};
+    std::vector<zentry> entries;
+    for (int i = 0; i < 12; ++i) {
+        std::string text;
+        for (int k = 0; k < 100; ++k) text += std::string(names[(i + 1) % 12]) + "/" + names[(i + 5) % 12] + "/";
+        entries.push_back({names[i], text + "..", kLink});
+    }
+    make_zip(work / "cross.zip", entries);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(zip_to_file(work / "cross.zip", out() + "/", nullptr, 0), EPERM);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    for (const char* n : names) EXPECT_FALSE(is_link(out(n))) << n;
+}
+
+// A resource fork bigger than any attribute can hold is passed over before a byte of it is read:
+// its bytes are left unchecked, so a damaged one would fail if it were read.
+TEST_F(Archives, OversizedResourceForkIsSkippedUnread) {
+    make_zip(work / "a.zip", {{"f", "data"},
+                             {"__MACOSX/._f", std::string(size_t(8) << 20, '\0'), kFile644,
+                              zip_date(2009, 5, 15, 12, 30, 0), true}});
+    EXPECT_EQ(zip_to_file(work / "a.zip", out() + "/", nullptr, 0), 0);
+    EXPECT_EQ(read_file(out("f")), "data");
+    EXPECT_NE(log().find("Skipping a resource fork of 8388608 bytes, more than the file system keeps: " + out("f")),
+              std::string::npos);
+}
+
+// A killed run's staging files go on the next run; anything else, and this run's own, stays.
+TEST(Staging, SweepRemovesOnlyStagingFilesOfOtherRuns) {
+    temp_dir t;
+    const std::string mine = ".vtz" + std::to_string(::getpid()) + "_7";
+    const struct {
+        std::string name;
+        bool swept;
+    } names[] = {{".vtz123_4", true}, {".vtz99999999_0", true}, {".vtz_4", false}, {".vtzabc_1", false},
+                 {".vtz123_", false}, {"vtz1_2", false}, {".vtz1_2.txt", false}, {mine, false}};
+    for (const auto& n : names) write_file(t / n.name, "x");
+    ASSERT_EQ(::mkdir((t / ".vtz5_6").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("nowhere", (t / ".vtz8_9").c_str()), 0);
+    const int fd = ::open(t.path().c_str(), O_PATH | O_DIRECTORY);
+    EXPECT_EQ(sweep_staging(fd), 3);
+    ::close(fd);
+    for (const auto& n : names) EXPECT_EQ(exists(t / n.name), !n.swept) << n.name;
+    EXPECT_TRUE(fs::is_directory(t / ".vtz5_6"));
+    EXPECT_FALSE(is_link(t / ".vtz8_9"));
+}
+
+// The install engine's extraction of one file from its own archive, for both archive kinds.
+class CheckedArchives : public Archives {
+protected:
+    void SetUp() override {
+        Archives::SetUp();
+        ASSERT_EQ(::mkdir(out("sub").c_str(), 0755), 0);
+        write_file(out("sub/f"), "old");
+        root = ::open(out().c_str(), O_PATH | O_DIRECTORY);
+        ASSERT_GE(root, 0);
+    }
+    void TearDown() override {
+        ::close(root);
+        Archives::TearDown();
+    }
+    checked_target target(const std::string& folder = "sub/") const { return {root, out() + "/", folder}; }
+
+    int root = -1;
+};
+
+TEST_F(CheckedArchives, OnlyTheRightBytesOfTheFileGoInPlace) {
+    const std::string right = text_of(1500, 'r');
+    const std::map<std::string, checked_entry> want = {{"f", {testsupport::md5_hex(right), 2000}}};
+    struct row {
+        const char* what;
+        std::vector<zentry> entries;
+        int code;
+        std::string left;                    // the file afterwards ("(link)" for a link)
+        bool seven = false;
+    };
+    std::vector<zentry> truncated = {{"f", right}};
+    const std::vector<row> rows = {
+        {"the right bytes", {{"f", right}}, 0, right},
+        {"other bytes", {{"f", text_of(1500, 'w')}}, err_md5_mismatch, "old"},
+        {"other bytes, same size and CRC path", {{"f", right.substr(0, 1499) + "!"}}, err_md5_mismatch, "old"},
+        {"extra entries", {{"g", "planted"}, {"f", right}, {"d/", "", 0x41ED0000u}, {"d/h", "planted"}, {"../x", "out"}}, 0,
+         right},
+        {"only other names", {{"g", "planted"}}, err_entry_missing, "old"},
+        {"larger than the manifest allows", {{"f", text_of(2500, 'r')}}, err_entry_too_large, "old"},
+        {"a damaged entry", {{"f", right, kFile644, zip_date(2009, 5, 15, 12, 30, 0), true}}, UNZ_CRCERROR, "old"},
+        {"7z: the right bytes", {{"f", right}}, 0, right, true},
+        {"7z: other bytes", {{"f", text_of(1500, 'w')}}, err_md5_mismatch, "old", true},
+        {"7z: extra entries", {{"g", "planted"}, {"f", right}}, 0, right, true},
+        {"7z: only other names", {{"g", "planted"}}, err_entry_missing, "old", true},
+        {"7z: larger than the manifest allows", {{"f", text_of(2500, 'r')}}, err_entry_too_large, "old", true},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        write_file(out("sub/f"), "old");
+        bool local = true;
+        int code;
+        if (r.seven) {
+            std::vector<sz_entry> entries;
+            for (const zentry& e : r.entries) entries.push_back({e.name, e.data});
+            make_7z(work / "f.7z", entries);
+            code = p7z_to_checked_files(work / "f.7z", target(), want, &local);
+        } else {
+            make_zip(work / "f.zip", r.entries);
+            code = zip_to_checked_files(work / "f.zip", target(), want, &local);
+        }
+        EXPECT_EQ(code, r.code);
+        EXPECT_FALSE(local);
+        EXPECT_EQ(read_file(out("sub/f")), r.left);
+        EXPECT_FALSE(exists(out("sub/g")));
+        EXPECT_FALSE(exists(out("sub/d")));
+        EXPECT_FALSE(exists(out("x")));
+        EXPECT_EQ(staging_names(out()), std::vector<std::string>{});
+    }
+    EXPECT_NE(log().find("Refusing archive entry 'g' of "), std::string::npos);
+
+    // A cut-short download is no archive at all.
+    make_zip(work / "f.zip", {{"f", right}});
+    const std::string whole = read_file(work / "f.zip");
+    write_file(work / "cut.zip", whole.substr(0, whole.size() / 2));
+    bool local = true;
+    EXPECT_EQ(zip_to_checked_files(work / "cut.zip", target(), want, &local), 20001);
+    EXPECT_FALSE(local);
+    EXPECT_EQ(read_file(out("sub/f")), "old");
+}
+
+TEST_F(CheckedArchives, LinksAndResourceForksOfTheFile) {
+    // A link is the file: its text has the manifest's MD5.
+    make_zip(work / "l.zip", {{"f", "../sub/g", kLink}});
+    EXPECT_EQ(zip_to_checked_files(work / "l.zip", target(), {{"f", {testsupport::md5_hex("../sub/g"), 1000}}}, nullptr), 0);
+    EXPECT_EQ(fs::read_symlink(out("sub/f")).string(), "../sub/g");
+    // One that leads out of the root is removed again.
+    make_zip(work / "l.zip", {{"f", "../../outside/victim", kLink}});
+    EXPECT_EQ(zip_to_checked_files(work / "l.zip", target(), {{"f", {testsupport::md5_hex("../../outside/victim"), 1000}}},
+                                   nullptr),
+              EPERM);
+    EXPECT_FALSE(is_link(out("sub/f")));
+    EXPECT_EQ(read_file(tmp / "outside/victim"), "precious");
+
+    if (!xattrs_work(tmp.path())) return;
+    const std::string fork = adouble(1, {{2, 38, 4}}, "FORK");
+    make_zip(work / "r.zip", {{"__MACOSX/._f", fork}, {"f", "data"}, {"__MACOSX/._other", fork}});
+    EXPECT_EQ(zip_to_checked_files(work / "r.zip", target(), {{"f", {testsupport::md5_hex("data"), 1000}}}, nullptr), 0);
+    EXPECT_EQ(read_file(out("sub/f")), "data");
+    EXPECT_EQ(xattr(out("sub/f"), "user.com.apple.ResourceFork"), "FORK") << "applied to the new file, whatever the order";
+    EXPECT_NE(log().find("Refusing archive entry '__MACOSX/._other'"), std::string::npos);
+}
+
+// The folder is found beneath the root: a link inside the root cannot take the file elsewhere.
+TEST_F(CheckedArchives, ALinkInTheCopyCannotLeadTheFileOut) {
+    ASSERT_EQ(::symlink((tmp / "outside").c_str(), out("esc").c_str()), 0);
+    make_zip(work / "f.zip", {{"victim", "overwritten"}});
+    bool local = false;
+    EXPECT_EQ(zip_to_checked_files(work / "f.zip", target("esc/"), {{"victim", {testsupport::md5_hex("overwritten"), 1000}}},
+                                   &local),
+              EPERM);
+    EXPECT_TRUE(local) << "the copy itself is in the way, not the archive";
+    EXPECT_EQ(read_file(tmp / "outside/victim"), "precious");
+}
+
+// A failing write is the destination's problem, not the archive's: another copy would not help.
+TEST_F(CheckedArchives, AFailedWriteIsALocalFailure) {
+    const std::string big = text_of(200000, 'b');
+    make_zip(work / "f.zip", {{"f", big}});
+    make_7z(work / "f.7z", {{"f", big}});
+    const std::map<std::string, checked_entry> want = {{"f", {testsupport::md5_hex(big), 201000}}};
+    for (const bool seven : {false, true}) {
+        SCOPED_TRACE(seven ? "7z" : "zip");
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit lim = {65536, 65536};
+            ::setrlimit(RLIMIT_FSIZE, &lim);
+            bool local = false;
+            const int r = seven ? p7z_to_checked_files(work / "f.7z", target(), want, &local)
+                                : zip_to_checked_files(work / "f.zip", target(), want, &local);
+            ::_exit(r != 0 && local ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(read_file(out("sub/f")), "old");
+        EXPECT_EQ(staging_names(out()), std::vector<std::string>{});
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -88,4 +89,18 @@ TEST(ConditionalScanner, ConstructorSkipsLeadingBlanksAndDirectives) {
     conditional_scanner ds(&d, kConds);
     EXPECT_EQ(std::string(d.mem_cur, d.mem_end), "kept");
     EXPECT_EQ(ds.state_stack, std::vector<int>{1});
+}
+
+// Every warning names its line; counting them must not start from the top each time.
+TEST(ConditionalScanner, ManyWarningsInALongFileAreQuickAndNumbered) {
+    temp_dir tmp;
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += i % 2 ? "ENDIF\r\n" : "line\r\n";
+    const auto start = std::chrono::steady_clock::now();
+    const run_result got = read_all(tmp, text);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(got.lines.size(), 10000u);
+    EXPECT_NE(got.log.find("WARNING: ENDIF in file is not matched by an IF statement.\n2 \"ENDIF\"\n"), std::string::npos);
+    EXPECT_NE(got.log.find("WARNING: ENDIF in file is not matched by an IF statement.\n20000 \"ENDIF\"\n"),
+              std::string::npos);
 }

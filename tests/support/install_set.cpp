@@ -1,5 +1,6 @@
 #include "support/install_set.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -142,6 +143,37 @@ void write_install_set(const std::string& root, const install_set& set) {
         sizes[f.path] = file_size(zip);
     }
     write_zip(base + "directory.txt.zip", {{"directory.txt", manifest_with_sizes(set, sizes)}});
+}
+
+void write_faulty_copies(const std::string& root, const install_set& set, copy_fault fault,
+                         const std::vector<std::string>& only) {
+    const std::string base = root + "/" + set.name + "/";
+    for (const auto& f : set.files) {
+        if (f.gone) continue;
+        if (!only.empty() && std::find(only.begin(), only.end(), f.path) == only.end()) continue;
+        const std::string zip = base + f.path + ".zip";
+        const std::string name = name_of(f.path);
+        switch (fault) {
+            case copy_fault::wrong_bytes: {
+                std::string other = f.bytes.empty() ? std::string("x") : f.bytes;
+                for (auto& ch : other) ch = char(ch ^ 0x5a);
+                write_zip(zip, {{name, other}});
+                break;
+            }
+            case copy_fault::extra_entries:
+                write_zip(zip, {{"planted.txt", "not in the manifest"},
+                                {name, f.bytes},
+                                {"deeper/planted.txt", "not in the manifest"},
+                                {"../planted above.txt", "not in the manifest"}});
+                break;
+            case copy_fault::truncated: {
+                write_zip(zip, {{name, f.bytes}});
+                const std::string whole = read_file(zip);
+                write_file(zip, whole.substr(0, whole.size() / 2));
+                break;
+            }
+        }
+    }
 }
 
 std::string server_list_text(const std::string& final_name, const std::vector<list_server>& list,

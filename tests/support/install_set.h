@@ -41,6 +41,18 @@ std::string manifest_text(const install_set& set);
 // root/<name>/directory.txt.zip holding the manifest.
 void write_install_set(const std::string& root, const install_set& set);
 
+// What a bad mirror does to a file's archive.
+enum class copy_fault {
+    wrong_bytes,     // a well-formed zip with the right entry name and other bytes of the same size
+    extra_entries,   // the right entry, and other names beside it, beneath it and above it
+    truncated,       // the right archive, cut off half way
+};
+
+// Rewrites, under root, the archives of the set's files whose paths are listed (every file when
+// the list is empty) with the fault.
+void write_faulty_copies(const std::string& root, const install_set& set, copy_fault fault,
+                         const std::vector<std::string>& only = {});
+
 // "serverlist9.txt": the header, an optional FINAL and BETA line, optional extra lines, the servers.
 std::string server_list_text(const std::string& final_name, const std::vector<list_server>& list,
                              const std::string& extra_lines = "", const std::string& beta_name = "");
