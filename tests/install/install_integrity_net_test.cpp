@@ -3,7 +3,10 @@
 // be finished by the next one.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -118,6 +121,47 @@ TEST_F(EngineRun, HostileMirrorsGiveWayToGoodCopies) {
         EXPECT_FALSE(has_duplicates(asked)) << bad << " was asked again for a file it had served wrong";
     }
     EXPECT_FALSE(requests_of(log, "good.test").empty());
+}
+
+// The head nginx gives for one GET of path on host, asked as a proxy would be.
+std::string response_head(const nginx_mirrors& nginx, const std::string& host, const std::string& path) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(nginx.port());
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string head;
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        const std::string req = "GET http://" + host + path + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
+        if (::write(fd, req.data(), req.size()) == static_cast<ssize_t>(req.size())) {
+            char buf[4096];
+            ssize_t n;
+            while (head.find("\r\n\r\n") == std::string::npos && (n = ::read(fd, buf, sizeof buf)) > 0)
+                head.append(buf, static_cast<size_t>(n));
+        }
+    }
+    if (fd >= 0) ::close(fd);
+    return head.substr(0, head.find("\r\n\r\n"));
+}
+
+TEST_F(EngineRun, AMirrorThatSendsChunkedBodiesInstallsEveryFile) {
+    nginx_mirrors nginx({{"chunky.test", mirror::mode::chunked}, {VENTARO_SERVER_HOST}});
+    use_mirrors(nginx);
+    const install_set set = make_set(20, 11);
+    publish(nginx, {"chunky.test"}, set);
+    write_file(nginx.root("chunky.test") + "probe.bin", random_bytes(5000, 3));
+    const std::string head = response_head(nginx, "chunky.test", "/probe.bin");
+    ASSERT_NE(head.find("Transfer-Encoding: chunked"), std::string::npos) << head;
+    ASSERT_EQ(head.find("Content-Length"), std::string::npos) << head;
+
+    Frames frames;
+    get_manifest(frames);
+    ASSERT_EQ(stg.stage, 3);
+    scan(frames);
+    ASSERT_EQ(install(frames, true), 1);
+    EXPECT_EQ(stg.error_flag, 0);
+    EXPECT_EQ(installed_tree(), without_windows(expected_tree(set))) << "every MD5 matches";
+    EXPECT_EQ(staging_files(), std::vector<std::string>{});
 }
 
 TEST_F(EngineRun, NoMirrorWithTheRightBytesEndsWithAnErrorNamingTheFile) {

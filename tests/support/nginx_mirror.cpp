@@ -105,6 +105,12 @@ std::string nginx_mirrors::config() const {
             c << "    root " << root(m.name) << ";\n";
             if (m.rate > 0) c << "    limit_rate " << m.rate << ";\n";
             break;
+        case mirror::mode::chunked:
+            // A body filter drops the length, so nginx frames every answer in chunks; the filter
+            // itself never matches.
+            c << "    root " << root(m.name) << ";\n    sendfile off;\n    sub_filter_types *;\n"
+              << "    sub_filter 'never-in-any-test-file' '';\n    sub_filter_once off;\n";
+            break;
         case mirror::mode::error_500:
             c << "    location / { return 500; }\n";
             break;

@@ -18,6 +18,7 @@ struct mirror {
         error_500,   // every request answers 500
         stall,       // every request gets no answer at all
         drop,        // send the head and `after` body bytes, then close the connection
+        chunked,     // serve files from the root with chunked bodies, as a re-chunking proxy would
     };
     std::string name;            // the host name clients put in their URLs
     mode behaviour = mode::serve;
