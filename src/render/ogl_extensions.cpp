@@ -394,7 +394,8 @@ void OGL_extensions::init_extensions() {
     xer << "max point size   : " << reno.max_point_size << "\n";
     xer << "idx in vram      : " << idx_in_vram << "\n";
 
-    // 16.
+    // 16. Texture environments exist only on the fixed-function units, whatever GLSL adds.
+    reno.ff_tex_units = std::max(reno.tex_units, 1);
     if (glsl_avail) reno.tex_units = std::max(reno.tex_units, reno.tex_image_units);
     xer << "use_vsync1       : " << reno.use_vsync1 << "\n";
     xer << "use_vsync2       : " << reno.use_vsync2 << "\n";

@@ -8,7 +8,8 @@ public:
     void reno_init();
 
     float max_aniso = 1.0f;     // largest anisotropic filtering factor; 1.0 without it
-    int tex_units = 0;          // fixed-function texture units in use, at least 1
+    int tex_units = 0;          // texture units in use, at least 1 (with GLSL: the image units too)
+    int ff_tex_units = 0;       // fixed-function units (texture environments), at least 1
     int tex_image_units = 0;    // fragment-stage texture image units
     int tex_coord_units = 0;    // texture coordinate sets
     float max_point_size = 0;   // upper end of GL_POINT_SIZE_RANGE

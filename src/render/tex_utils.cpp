@@ -4,6 +4,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "core/alert.h"
 #include "files/xmap.h"
@@ -198,27 +203,115 @@ void TEX_zap_alpha(const TEX_image_desc& desc, unsigned char* pixels) {
     }
 }
 
+namespace {
+
+// Colour totals of the opaque pixels of one column over some rows.
+struct opaque_sum {
+    int r = 0, g = 0, b = 0, n = 0;
+    void add(const opaque_sum& o, int sign) {
+        r += sign * o.r;
+        g += sign * o.g;
+        b += sign * o.b;
+        n += sign * o.n;
+    }
+};
+
+opaque_sum column_sum(const unsigned char* pixels, int w, int x, int y0, int y1) {
+    opaque_sum s;
+    for (int y = y0; y <= y1; ++y) {
+        const unsigned char* q = pixels + (int64_t(y) * w + x) * 4;
+        if (q[3] == 0) continue;
+        s.r += q[0];
+        s.g += q[1];
+        s.b += q[2];
+        ++s.n;
+    }
+    return s;
+}
+
+}  // namespace
+
 void TEX_clean_edge(const TEX_image_desc& desc, unsigned char* pixels) {
     const int w = desc.width, h = desc.height;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            unsigned char* p = pixels + (int64_t(y) * w + x) * 4;
-            if (p[3] != 0) continue;
-            int n = 0, r = 0, g = 0, b = 0;
-            for (int yy = std::max(y - 2, 0); yy <= std::min(y + 2, h - 1); ++yy)
-                for (int xx = std::max(x - 2, 0); xx <= std::min(x + 2, w - 1); ++xx) {
-                    const unsigned char* q = pixels + (int64_t(yy) * w + xx) * 4;
-                    if (q[3] == 0) continue;
-                    r += q[0];
-                    g += q[1];
-                    b += q[2];
-                    ++n;
-                }
-            if (n == 0) continue;
-            p[0] = static_cast<unsigned char>(r / n);
-            p[1] = static_cast<unsigned char>(g / n);
-            p[2] = static_cast<unsigned char>(b / n);
+    if (w < 1 || h < 1) return;
+    // Only transparent pixels within two of an opaque one change, and in most art they are a
+    // thin band: find them with one bit per pixel, 64 at a time, and average only there. Only
+    // opaque pixels are summed and only transparent ones written, so working in place is safe.
+    const size_t words = (size_t(w) + 63) / 64;
+    std::vector<uint64_t> opaque(words * size_t(h), 0);
+    bool any_transparent = false;
+    for (int y = 0; y < h; ++y) {
+        const unsigned char* row = pixels + int64_t(y) * w * 4;
+        uint64_t* bits = &opaque[size_t(y) * words];
+        int x = 0;
+#ifdef __SSE2__
+        // Sixteen alpha bytes at a time: shifted down in their lanes, packed, compared with zero.
+        const __m128i zero = _mm_setzero_si128();
+        for (; x + 16 <= w; x += 16) {
+            const unsigned char* p = row + int64_t(x) * 4;
+            const __m128i a0 = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), 24);
+            const __m128i a1 = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), 24);
+            const __m128i a2 = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), 24);
+            const __m128i a3 = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48)), 24);
+            const __m128i alpha = _mm_packus_epi16(_mm_packs_epi32(a0, a1), _mm_packs_epi32(a2, a3));
+            const uint64_t clear = uint64_t(_mm_movemask_epi8(_mm_cmpeq_epi8(alpha, zero)));
+            bits[size_t(x) >> 6] |= (~clear & 0xFFFF) << (x & 63);
+            any_transparent |= clear != 0;
         }
+#endif
+        for (; x < w; ++x) {
+            const bool on = row[int64_t(x) * 4 + 3] != 0;
+            bits[size_t(x) >> 6] |= uint64_t(on) << (x & 63);
+            any_transparent |= !on;
+        }
+    }
+    if (!any_transparent) return;
+
+    const uint64_t last_word_mask = (w & 63) ? (uint64_t(1) << (w & 63)) - 1 : ~uint64_t(0);
+    std::vector<uint64_t> band(words);
+    for (int y = 0; y < h; ++y) {
+        const int y0 = std::max(y - 2, 0), y1 = std::min(y + 2, h - 1);
+        opaque_sum window, columns[8];   // the window's columns, by column & 7
+        int last_x = -2;
+        for (size_t k = 0; k < words; ++k) {
+            uint64_t v = 0;
+            for (int yy = y0; yy <= y1; ++yy) v |= opaque[size_t(yy) * words + k];
+            band[k] = v;
+        }
+        const uint64_t* row_bits = &opaque[size_t(y) * words];
+        unsigned char* row = pixels + int64_t(y) * w * 4;
+        for (size_t k = 0; k < words; ++k) {
+            const uint64_t v = band[k];
+            const uint64_t before = k > 0 ? band[k - 1] : 0, after = k + 1 < words ? band[k + 1] : 0;
+            // Bit x set when column x - 2 .. x + 2 has an opaque pixel in the five rows.
+            uint64_t near = v | (v << 1) | (v << 2) | (v >> 1) | (v >> 2) | (before >> 63) | (before >> 62) |
+                            (after << 63) | (after << 62);
+            near &= ~row_bits[k];
+            if (k + 1 == words) near &= last_word_mask;
+            while (near) {
+                const int x = int(k * 64) + __builtin_ctzll(near);
+                near &= near - 1;
+                // Next to the pixel before, the window moves one column; otherwise it is rebuilt.
+                if (x != last_x + 1) {
+                    window = opaque_sum{};
+                    for (int c = std::max(x - 3, 0); c <= std::min(x + 1, w - 1); ++c) {
+                        columns[c & 7] = column_sum(pixels, w, c, y0, y1);
+                        window.add(columns[c & 7], 1);
+                    }
+                }
+                if (x + 2 < w) {
+                    columns[(x + 2) & 7] = column_sum(pixels, w, x + 2, y0, y1);
+                    window.add(columns[(x + 2) & 7], 1);
+                }
+                if (x >= 3) window.add(columns[(x - 3) & 7], -1);
+                last_x = x;
+                unsigned char* p = row + int64_t(x) * 4;
+                p[0] = static_cast<unsigned char>(window.r / window.n);
+                p[1] = static_cast<unsigned char>(window.g / window.n);
+                p[2] = static_cast<unsigned char>(window.b / window.n);
+            }
+        }
+    }
 }
 
 void TEX_chroma_key(const TEX_image_desc& desc, unsigned char* pixels, const unsigned char key[3], int tolerance) {

@@ -3,17 +3,52 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/alert.h"
 #include "core/app_globals.h"
 #include "core/frame_clock.h"
 #include "core/mouse_record.h"
 #include "core/thread_layer.h"
 #include "platform/events.h"
+#include "render/tex_obj.h"
+#include "render/tman.h"
 #include "shell/keys.h"
 #include "shell/windows.h"
 #include "ui/panel_record.h"
 
-frame_hooks_t frame_hooks;
 int resize_recurse = 0;
+
+namespace {
+
+// Each kind of texture that failed to load is reported once per run.
+void report_texture_failures() {
+    static const char* const kSee = "Please see the log.txt file for a detailed list of missing files.";
+    if (tman.has_scene_load_fail()) {
+        __MACIBM_alert(0, "Some scenery textures could not be loaded.",
+                       "This may be an installation problem or you may have a damaged add-on scenery package.", kSee,
+                       "", t_warn, "QFutils/GenC/qf_event", 101);
+        tman.mute_scene_load_fail();
+    }
+    if (tman.has_plane_load_fail()) {
+        __MACIBM_alert(0, "Some textures for the aircraft you selected could not be loaded.",
+                       "This may be an installation problem or you may have a damaged add-on aircraft package.", kSee,
+                       "", t_warn, "QFutils/GenC/qf_event", 102);
+        tman.mute_plane_load_fail();
+    }
+    if (tman.has_instl_load_fail()) {
+        __MACIBM_alert(0, "Some textures could not be loaded.",
+                       "This may be an installation problem.  Run the installer/updater again to get these missing "
+                       "textures.",
+                       kSee, "", t_warn, "QFutils/GenC/qf_event", 103);
+        tman.mute_instl_load_fail();
+    }
+}
+
+}  // namespace
+
+frame_hooks_t frame_hooks{
+    .texture_warnings = &report_texture_failures,
+    .delete_textures = &TEX_obj::delete_some_texes,
+};
 
 namespace {
 int win_started = 0;

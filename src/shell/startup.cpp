@@ -21,8 +21,12 @@
 #include "platform/os_info.h"
 #include "platform/video.h"
 #include "render/gl_api.h"
+#include "render/interface_art.h"
 #include "render/ogl_extensions.h"
+#include "render/palette.h"
 #include "render/renderer_options.h"
+#include "render/tex_scratch.h"
+#include "render/tman.h"
 #include "shell/alert_panel.h"
 #include "shell/display_modes.h"
 #include "shell/event_pump.h"
@@ -34,7 +38,6 @@
 float randrat[100000];
 float lookup_sin[361];
 float lookup_cos[361];
-startup_hooks_t startup_hooks;
 
 namespace {
 
@@ -105,15 +108,26 @@ void choose_language() {
     }
 }
 
-// The splash until the art and text exist: the background colour alone.
+// The splash until the art and text exist: the interface background colour alone.
 void least_splash() {
     if (!gl.glClear) return;
     gl.glViewport(0, 0, wins.win_px_w, wins.win_px_h);
-    gl.glClearColor(0.20f, 0.22f, 0.25f, 1.0f);
+    gl.glClearColor(colr.slots[39][0], colr.slots[39][1], colr.slots[39][2], 1.0f);
     gl.glClear(GL_COLOR_BUFFER_BIT);
 }
 
+void start_texture_manager() {
+    scratch_array = TEX_scratch_aligned_start();
+    tman_progress_message = [](const std::string& message) { MACIBM_show_init(message); };
+    tman.TEX_init();
+}
+
 }  // namespace
+
+startup_hooks_t startup_hooks{
+    .load_interface_art = &TEX_load_interface_art,
+    .texture_manager_init = &start_texture_manager,
+};
 
 void MACIBM_init(int argc, char** argv) {
     // 1.

@@ -2,7 +2,10 @@
 #include "core/preferences.h"
 #include "install/install_state.h"
 #include "platform/test_switches.h"
+#include "core/mouse_record.h"
 #include "render/gl_api.h"
+#include "render/palette.h"
+#include "render/tman.h"
 #include "shell/event_pump.h"
 #include "shell/startup.h"
 #include "ui/panel_record.h"
@@ -12,8 +15,16 @@ namespace {
 void least_app_update() {
     if (!gl.glClear) return;
     gl.glViewport(0, 0, wins.win_px_w, wins.win_px_h);
-    gl.glClearColor(0.20f, 0.22f, 0.25f, 1.0f);
+    gl.glClearColor(colr.slots[39][0], colr.slots[39][1], colr.slots[39][2], 1.0f);
     gl.glClear(GL_COLOR_BUFFER_BIT);
+}
+
+// The bottom bar's labels are painted into the art, one picture per language.
+void load_bottom_bar_art() {
+    static const char* const kLanguages[] = {"English", "French", "German", "Russian", "Italian", "Spanish"};
+    const int lang = mnw.lang >= 0 && mnw.lang < 6 ? mnw.lang : 0;
+    tman.load_texture(tex_fail_quit, tex_ref_elements, 0x48242, tex_load_now,
+                      std::string("RESOURCE:elements_") + kLanguages[lang] + ".png");
 }
 }  // namespace
 
@@ -23,6 +34,7 @@ int main(int argc, char** argv) {
     // The installer's preferences; the stream count is reset before every read.
     stg.stream_count = 0;
     pref.IO_set(11, 0);
+    load_bottom_bar_art();
 
     frame_hooks.app_update = &least_app_update;
     const int frame_limit = platform::test_switches_now().exit_after_frames;

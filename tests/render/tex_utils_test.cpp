@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -317,3 +318,71 @@ TEST(LoadAnyDeathTest, OverlongPathsAreACrashAlert) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rule written out directly: each transparent pixel takes the mean colour of the opaque
+// pixels in its 5 x 5 square, read from the picture as it was.
+std::vector<uint8_t> clean_edge_by_the_rule(const std::vector<uint8_t>& in, int w, int h) {
+    std::vector<uint8_t> out = in;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (in[size_t(y * w + x) * 4 + 3] != 0) continue;
+            int n = 0, sum[3] = {0, 0, 0};
+            for (int yy = std::max(y - 2, 0); yy <= std::min(y + 2, h - 1); ++yy)
+                for (int xx = std::max(x - 2, 0); xx <= std::min(x + 2, w - 1); ++xx) {
+                    const uint8_t* q = &in[size_t(yy * w + xx) * 4];
+                    if (q[3] == 0) continue;
+                    for (int c = 0; c < 3; ++c) sum[c] += q[c];
+                    ++n;
+                }
+            if (n == 0) continue;
+            for (int c = 0; c < 3; ++c) out[size_t(y * w + x) * 4 + c] = static_cast<uint8_t>(sum[c] / n);
+        }
+    return out;
+}
+
+}  // namespace
+
+TEST(CleanEdge, AgreesWithTheRuleOnPicturesOfEveryMix) {
+    unsigned seed = 7;
+    auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    struct shape {
+        int w, h, transparent_percent;
+    };
+    for (const shape s : {shape{37, 23, 40}, {1, 9, 50}, {9, 1, 50}, {16, 16, 95}, {16, 16, 5}, {64, 3, 70},
+                          {130, 7, 30}, {70, 5, 100}, {70, 5, 0}, {200, 6, 2}}) {
+        std::vector<uint8_t> px(size_t(s.w) * s.h * 4);
+        for (size_t i = 0; i < px.size(); i += 4) {
+            for (int c = 0; c < 3; ++c) px[i + c] = static_cast<uint8_t>(next());
+            px[i + 3] = int(next() % 100) < s.transparent_percent ? 0 : static_cast<uint8_t>(1 + next() % 255);
+        }
+        const std::vector<uint8_t> expect = clean_edge_by_the_rule(px, s.w, s.h);
+        TEX_image_desc d;
+        d.format = GL_RGBA;
+        d.width = s.w;
+        d.height = s.h;
+        TEX_clean_edge(d, px.data());
+        EXPECT_EQ(px, expect) << s.w << "x" << s.h;
+    }
+}
+
+TEST(CleanEdge, ColourReachesAcrossEverySixtyFourPixelBoundary) {
+    // Transparent everywhere but two opaque columns, each next to a 64-pixel boundary.
+    const int w = 130, h = 5;
+    std::vector<uint8_t> px(size_t(w) * h * 4, 0);
+    for (int y = 0; y < h; ++y) {
+        for (int c = 0; c < 4; ++c) px[size_t(y * w + 63) * 4 + c] = uint8_t(c == 3 ? 255 : 40 + c);
+        for (int c = 0; c < 4; ++c) px[size_t(y * w + 128) * 4 + c] = uint8_t(c == 3 ? 255 : 90 + c);
+    }
+    const std::vector<uint8_t> expect = clean_edge_by_the_rule(px, w, h);
+    TEX_image_desc d;
+    d.format = GL_RGBA;
+    d.width = w;
+    d.height = h;
+    TEX_clean_edge(d, px.data());
+    EXPECT_EQ(px, expect);
+    for (int x : {61, 62, 64, 65}) EXPECT_EQ(px[size_t(2 * w + x) * 4], 40) << x;
+    for (int x : {126, 127, 129}) EXPECT_EQ(px[size_t(2 * w + x) * 4], 90) << x;
+    EXPECT_EQ(px[size_t(2 * w + 66) * 4], 0);
+}
