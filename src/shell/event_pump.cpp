@@ -8,6 +8,7 @@
 #include "core/mouse_record.h"
 #include "core/thread_layer.h"
 #include "platform/events.h"
+#include "render/view.h"
 #include "shell/keys.h"
 #include "shell/windows.h"
 #include "ui/panel_record.h"
@@ -163,7 +164,7 @@ void MACIBM_event_proc() {
     standard_gui();
 
     if (frame_hooks.movie_per_frame) frame_hooks.movie_per_frame();
-    else shell_swap_buffers();
+    else OGL_sbuff();
     xtim_class::profile_chart("sbuff", 0);
     if (frame_hooks.delete_textures) frame_hooks.delete_textures();
     xtim_class::profile_chart("oglwork", 0);
