@@ -17,6 +17,7 @@
 #include "render/palette.h"
 #include "render/view.h"
 #include "shell/event_pump.h"
+#include "shell/windows.h"
 #include "ui/panel_record.h"
 
 namespace {
@@ -292,6 +293,19 @@ TEST_F(View, EveryPanelStartSetsTheFullWindowView) {
         ASSERT_EQ(g_loaded.size(), 2u);
         expect_matrix(g_loaded[0], ortho(0, 800, 0, 600, -1, 1), "panel " + std::to_string(panel));
     }
+}
+
+TEST_F(View, AResizeRecentresAndReappliesTheView) {
+    wins.panel_id = 0;
+    MACIBM_live_resize(1280, 1024);
+    EXPECT_EQ(wins.ui_off_x, 128);
+    EXPECT_EQ(wins.view_right, 1280);
+    EXPECT_EQ(wins.view_top, 1024);
+    // Once by the new placement, once by the panel started again.
+    EXPECT_EQ(rec.matching({"glViewport"}),
+              (calls{"glViewport(0, 0, 1280, 1024)", "glViewport(0, 0, 1280, 1024)"}));
+    ASSERT_FALSE(g_loaded.empty());
+    expect_matrix(g_loaded[g_loaded.size() - 2], ortho(0, 1280, 0, 1024, -1, 1), "projection after the resize");
 }
 
 // The frame pump ends each frame with OGL_sbuff unless a movie hook has taken the swap over.
