@@ -9,6 +9,7 @@ int g_case_sensitive = 0;
 int ogl_inited = 0;
 int plot_init_lights = 0;
 std::string stls[13];
+ren_struct ren;
 
 void MACIBM_set_app_path(std::string& out, int bundle) {
     const std::string b = platform::bundle_path();

@@ -9,6 +9,12 @@ extern int ogl_inited;          // 1 once the window, its OpenGL context and the
 extern int plot_init_lights;    // the start-up splash may draw; set by every panel start
 extern std::string stls[13];    // 0-3: preference messages, 4: current panel title
 
+// The drawing state shared by every 2-D primitive, frame and string.
+struct ren_struct {
+    float alpha = 1.0f;   // multiplies every drawn alpha
+};
+extern ren_struct ren;
+
 // flag 0: the folder holding the bundle, ending in "/"; flag 1: the bundle itself, no trailing "/".
 // Also records g_case_sensitive.
 void MACIBM_set_app_path(std::string& out, int bundle);

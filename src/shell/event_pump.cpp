@@ -11,6 +11,7 @@
 #include "platform/events.h"
 #include "render/tex_obj.h"
 #include "render/tman.h"
+#include "render/view.h"
 #include "shell/keys.h"
 #include "shell/windows.h"
 #include "ui/panel_record.h"
@@ -198,7 +199,7 @@ void MACIBM_event_proc() {
     standard_gui();
 
     if (frame_hooks.movie_per_frame) frame_hooks.movie_per_frame();
-    else shell_swap_buffers();
+    else OGL_sbuff();
     xtim_class::profile_chart("sbuff", 0);
     if (frame_hooks.delete_textures) frame_hooks.delete_textures();
     xtim_class::profile_chart("oglwork", 0);

@@ -80,22 +80,7 @@ void print_display_lines() {
     std::fflush(stdout);
 }
 
-void least_pix_specs(int) {
-    wins.scale = 1.0f;
-    const float extra = (static_cast<float>(wins.win_px_w) - 1024.0f) / 2.0f;
-    wins.ui_off_x = wins.panel_id == -1 || extra < 0 ? 0.0f : extra;
-    wins.view_left = wins.view_bottom = 0;
-    wins.view_right = static_cast<float>(wins.win_px_w);
-    wins.view_top = static_cast<float>(wins.win_px_h);
-}
-
 }  // namespace
-
-void (*OGL_pix_specs_hook)(int) = &least_pix_specs;
-
-void OGL_pix_specs(int arg) {
-    if (OGL_pix_specs_hook) OGL_pix_specs_hook(arg);
-}
 
 platform::gl_window* APL_make_window(int x, int y, int w, int h, int draggable) {
     if (draggable && y == 0) y = 40;

@@ -3,6 +3,7 @@
 // second sharing the first's objects), one pixel format chosen with an anti-aliasing ladder, and
 // the moves between windowed and full-screen use.
 #include "platform/gl_window.h"
+#include "render/view.h"   // OGL_pix_specs, called after every size change
 
 using ogl_context_t = void*;
 
@@ -39,7 +40,3 @@ void MACIBM_live_resize(int w, int h);
 
 // Makes the context current on the calling thread; 1 on success.
 int MACIBM_set_context_loader(ogl_context_t context);
-
-// The interface placement after a size change: the least form until the view setup takes over.
-extern void (*OGL_pix_specs_hook)(int);
-void OGL_pix_specs(int arg);

@@ -5,6 +5,7 @@
 #include "core/app_globals.h"
 #include "core/localisation.h"
 #include "core/mouse_record.h"
+#include "render/view.h"
 #include "ui/focus.h"
 
 wins_class wins;
@@ -35,7 +36,7 @@ void wins_class::start_win(int panel) {
     if (wins_hooks.focus_ring_restart) wins_hooks.focus_ring_restart();
     plot_init_lights = 1;
     if (wins_hooks.help_pass) wins_hooks.help_pass(panel);
-    if (wins_hooks.view_reset) wins_hooks.view_reset();
+    OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0, 1);
 
     panel_active = 0;
     panel_w = static_cast<float>(win_px_w);

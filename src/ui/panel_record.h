@@ -1,6 +1,10 @@
 #pragma once
 // Which framework panel is open, where it lies in the window, the window's size and the
 // interface's view, and the screen-mode settings the preferences keep.
+//
+// Everything drawn or hit-tested works in interface units relative to the open panel: origin at
+// its lower-left corner, x right, y up. Drawing adds off_x and off_y to every vertex; the shell
+// subtracts them from the pointer it records. Main thread only.
 
 class wins_class {
 public:
@@ -29,16 +33,15 @@ public:
 
     float ui_off_x = 0;     // centres a 1024-unit layout in a wider window
     float view_left = 0, view_bottom = 0, view_right = 0, view_top = 0;
-    float scale = 1.0f;     // pixels per interface unit
+    float scale = 0;        // pixels per interface unit; OGL_pix_specs makes it 1.0
 };
 
 extern wins_class wins;
 
-// What opening a panel asks of the layers that draw (view, help tips, menus). Each stays empty
-// until its layer fills it in.
+// What opening a panel asks of the layers above the view (help tips, menus, focus). Each stays
+// empty until its layer fills it in.
 struct wins_hooks_t {
     void (*help_pass)(int panel) = nullptr;   // draws a pending tip and empties the help text
-    void (*view_reset)() = nullptr;           // the interface's orthographic view of the whole window
     void (*menus_close)() = nullptr;          // closes any open menu and the popup list
     void (*focus_ring_restart)() = nullptr;   // empties the keyboard-focus ring
 };

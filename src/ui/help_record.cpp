@@ -1,0 +1,3 @@
+#include "ui/help_record.h"
+
+help_class help;
