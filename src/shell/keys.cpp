@@ -7,10 +7,18 @@
 #include "core/mouse_record.h"
 #include "platform/cf_string.h"
 #include "shell/event_pump.h"
+#include "ui/focus.h"
 #include "ui/panel_record.h"
 
 keys_class keys;
-keys_hooks_t keys_hooks;
+
+namespace {
+int offer_to_focus(uint32_t ch, int vkey, int flags) {
+    return BTN_dispatch_to_focus(static_cast<int>(ch), vkey, flags);
+}
+}  // namespace
+
+keys_hooks_t keys_hooks{.dispatch_to_focus = &offer_to_focus};
 
 namespace {
 

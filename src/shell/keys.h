@@ -61,9 +61,9 @@ extern keys_class keys;
 // Code point of a byte in the system's script encoding (Mac Roman).
 uint32_t script_to_utf32(int byte);
 
-// What the keyboard layer asks of the widget toolkit; empty until the toolkit fills it in.
+// What the keyboard layer asks of the widget toolkit; tests put spies in its place.
 struct keys_hooks_t {
-    // Offers the key to the focused widget; 1 when the widget took it.
+    // Offers the key to the focused widget (the focus ring's dispatcher); 1 when it took it.
     int (*dispatch_to_focus)(uint32_t ch, int vkey, int flags) = nullptr;
 };
 extern keys_hooks_t keys_hooks;

@@ -9,7 +9,7 @@
 #include "ui/focus.h"
 
 wins_class wins;
-wins_hooks_t wins_hooks;
+wins_hooks_t wins_hooks{.focus_ring_restart = &BTN_begin_focus_ring};
 
 namespace {
 struct panel_row {
