@@ -422,8 +422,9 @@ stream_step serve_stream(int j, int n) {
         // it is extracted.
         const std::string held = std::to_string(j) + "_" + std::to_string(file) + ".zip";
         const bool outside = refuse_outside(local);
-        // A pool that is ending takes nothing more: the archive is then extracted here.
-        if (!extraction.stopping && rename_file(temp_path, std::to_string(j) + ".zip", held) == 0)
+        // A pool that is ending takes nothing more: the archive is then extracted here. Both
+        // names are ours, in our own temporary folder: no letter-case correcting is wanted.
+        if (!extraction.stopping && ::rename(archive.c_str(), (temp_path + held).c_str()) == 0)
             start_extraction(new extract_task(file, j, temp_path + held, local, c, outside, extraction.cancelled),
                              c.comp_size);
         else
