@@ -109,7 +109,7 @@ TEST_F(Scheduling, AStreamAsksForItsNextFileInThePassThatFinishedTheLast) {
     ASSERT_TRUE(start_install(false));
     const int n = (int)sim_info.size();
     int result = 0;
-    for (int pass = 0; pass < 200000 && !result; ++pass) {
+    for (int pass = 0; pass < 2000000 && !result; ++pass) {
         const int before = next.streams.empty() ? -1 : next.streams[0].file_index;
         result = grab_files();
         platform::test_clock_advance(200);
