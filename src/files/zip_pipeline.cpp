@@ -27,15 +27,14 @@ std::atomic<int> g_err_line{-1};
 
 // Entries up to this size are inflated whole in memory, at libdeflate's speed. Bigger ones are
 // streamed through zlib in pieces that stay in the processor's cache: with several threads at
-// work, memory traffic, not inflating, sets the pace, and a whole 10 MB entry is written, checked
-// and copied out through memory three times over.
+// work, memory traffic sets the pace, and a whole entry of megabytes would go out to memory and
+// back in once to be hashed and once more to be written, into pages freshly faulted in.
 constexpr uint64_t kWholeEntry = uint64_t(1) << 20;
 constexpr size_t kStreamChunk = size_t(256) << 10;
 constexpr uint64_t kHashPiece = uint64_t(64) << 10;
-// Scratch memory up to this size stays with its thread for the next entry: faulting fresh pages
-// in costs more than inflating into them, so files of a few megabytes are not given back each time.
-constexpr size_t kKeptScratch = size_t(16) << 20;
+constexpr size_t kKeptScratch = size_t(8) << 20;
 
+// Each thread keeps its inflater and its scratch memory from one entry to the next.
 // Memory reused from one entry to the next.
 struct scratch_space {
     std::unique_ptr<unsigned char[]> bytes;
