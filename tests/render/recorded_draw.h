@@ -28,6 +28,7 @@
 #include "render/tman.h"
 #include "shell/startup.h"
 #include "ui/panel_record.h"
+#include "ui/tt_font.h"
 
 namespace drawtest {
 
@@ -101,6 +102,18 @@ inline void link_bundle_resources(const std::vector<std::string>& names) {
     }
 }
 
+// The quads of each GL_QUADS batch, in order.
+inline std::vector<std::vector<corner>> quad_batches(const calls& made) {
+    std::vector<std::vector<corner>> out;
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        if (made[i] != "glBegin(GL_QUADS)") continue;
+        std::vector<gl_call> inside;
+        for (++i; i < made.size() && made[i] != "glEnd()"; ++i) inside.push_back(parse(made[i]));
+        out.push_back(corners(inside));
+    }
+    return out;
+}
+
 inline void fill_degree_tables() {
     for (int i = 0; i <= 360; ++i) {
         lookup_sin[i] = std::sin(static_cast<float>(i) * degtorad);
@@ -160,6 +173,21 @@ protected:
     static unsigned gl_name(int ref) { return tman.get_known_obj(ref)->gl_id.load(); }
 
     gl_recorder rec;
+};
+
+// The same with the two faces from the bundle, emptied before and after each test.
+class RecordedText : public RecordedDraw {
+protected:
+    void SetUp() override {
+        link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf"});
+        RecordedDraw::SetUp();
+        TT_reset_font(tt_both);
+    }
+    void TearDown() override {
+        mnw.lang = 0;
+        TT_reset_font(tt_both);
+        RecordedDraw::TearDown();
+    }
 };
 
 }  // namespace drawtest
