@@ -1,45 +1,54 @@
 #!/usr/bin/env bash
-# Installs a ~1000-file, ~200 MB set from three mirror names on one loopback nginx with the
-# engine (polled in 20 ms frames), against curl over 3 parallel connections plus bsdtar; then
-# the engine's MD5 scan of the installed copy against find | xargs -P md5sum.
-# VENTARO_BENCH_ROUNDS (default 1) repeats the engine's install; VENTARO_BENCH_COMPARE_BUILD names
-# another build folder whose engine takes turns with this one on the same set (an older version,
-# to see that a change made nothing slower).
+# Whole installs from three mirror names on one loopback nginx, driven in realistic frames (20 ms
+# of work, then the rest of the 1/60 s tick waited out), every file's MD5 checked, against what a
+# person would use instead: `curl --parallel --parallel-max 3` fetching the same archives through
+# the same proxy, plus one `bsdtar -xf` extracting the same files from a single archive. The engine
+# is reported against the sum of the two, measured in the same run, for three sets:
+#   1000 files, ~200 MB (text and random bytes of 0.5 to 400 kB)
+#   20 files of 10 MB (bound by the wire and by inflating)
+#   10,000 files of 2 kB (bound by requests)
+# Each set takes VENTARO_BENCH_ROUNDS (default 3) rounds; in each round the engine, curl and bsdtar
+# run one after the other into fresh folders. Then the engine's MD5 scan of the installed copy is
+# compared with find | xargs -P md5sum. VENTARO_BENCH_SETS picks sets (default "1000 20x10M
+# 10000x2k"); VENTARO_BENCH_COMPARE_BUILD names another build folder whose engine takes a turn in
+# every round too (an older version, to see that a change made nothing slower).
 set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
 build="${VENTARO_BENCH_BUILD:?run through scripts/bench}"
 host="$(sed -n 's/^VENTARO_SERVER_HOST:STRING=//p' "$build/CMakeCache.txt")"
-work="$(mktemp -d)"
+# A memory file system keeps disk write-back of earlier rounds out of the timings; every tool
+# writes to the same one.
+base="${VENTARO_BENCH_TMP:-/dev/shm}"
+[ -d "$base" ] && [ -w "$base" ] || base=/tmp
+work="$(mktemp -d "$base/ventaro-install-bench.XXXXXX")"
 trap 'kill "$(cat "$work/nginx.pid" 2>/dev/null)" 2>/dev/null || true; [ -n "${VENTARO_BENCH_KEEP:-}" ] || rm -rf "$work"' EXIT
-set_name="Bench Set"
-www="$work/www"
-src="$work/master"
-mkdir -p "$www/$set_name" "$src" "$work/tmp" "$work/logs"
+rounds="${VENTARO_BENCH_ROUNDS:-3}"
+sets="${VENTARO_BENCH_SETS:-1000 20x10M 10000x2k}"
+mkdir -p "$work/www" "$work/tmp" "$work/logs" "$work/list"
 
-echo "making the install set..."
-manifest="$work/directory.txt"
-printf 'I\n900 version\nINSTALLER\n\n' > "$manifest"
-for i in $(seq 0 $(( ${VENTARO_BENCH_FILES:-1000} - 1 ))); do
-  folder="Ventaro/Resources/folder $((i / 50))/"
-  name="file $i.dat"
-  size=$(( (i * 7919 % 400) * 1000 + 500 ))
-  mkdir -p "$src/$folder" "$www/$set_name/$folder"
-  if (( i % 3 == 0 )); then head -c "$size" /dev/urandom > "$src/$folder$name"
-  else head -c "$size" < <(yes "line $i of some text for the installer benchmark") > "$src/$folder$name"; fi
-  (cd "$src/$folder" && bsdtar --format zip -cf "$www/$set_name/$folder$name.zip" "$name")
-  if (( i % 50 == 0 )); then printf '\nDIR %s\n' "$folder" >> "$manifest"; fi
-  md5=$(md5sum < "$src/$folder$name" | cut -c1-32)
-  zsize=$(stat -c %s "$www/$set_name/$folder$name.zip")
-  printf 'FILE 0 0 1 %d %d %s %s\n' $((zsize / 1000)) $((size / 1000)) "$md5" "$name" >> "$manifest"
-done
-(cd "$work" && bsdtar --format zip -cf "$www/$set_name/directory.txt.zip" directory.txt)
-du -sh "$src" | sed 's/^/set size: /'
+now() { date +%s.%N; }
+ms_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", (b - a) * 1000 }'; }
 
-cat > "$work/serverlist9.txt" <<LIST
+# Makes the set (bench/install_set.pl: master copy, one zip per file, manifest, curl's URL list),
+# zips the manifest and makes the single archive of the same files that bsdtar extracts.
+make_set() {
+  local kind=$1 dir="$work/$1" mirror="$work/www/Bench $1"
+  mkdir -p "$dir/master" "$mirror"
+  perl "$here/install_set.pl" "$kind" "$dir/master" "$mirror" "$dir/directory.txt" "$dir/urls" "$dir/curl"
+  (cd "$dir" && bsdtar --format zip -cf "$mirror/directory.txt.zip" directory.txt)
+  (cd "$dir/master" && bsdtar --format zip -cf "$dir/one.zip" Ventaro)
+  printf 'set %s: %d files, %s, %s zipped\n' "$kind" "$(find "$dir/master" -type f | wc -l)" \
+    "$(du -sh --apparent-size "$dir/master" | cut -f1)" "$(du -sh --apparent-size "$mirror" | cut -f1)"
+}
+
+# The server list that names the set: the engine installs whatever its FINAL line says.
+list_set() {
+  cat > "$work/list/serverlist9.txt" <<LIST
 I
 820 version
 SERVERS
 
-FINAL $set_name
+FINAL Bench $1
 SERVER m1.bench
 /
 one
@@ -54,11 +63,13 @@ three
 
 ENDOFLIST
 LIST
+}
 
 # A random port may be taken by someone else: try a few.
-for attempt in 1 2 3 4 5; do
-  port=$(shuf -i 20000-60000 -n 1)
-  cat > "$work/nginx.conf" <<CONF
+start_nginx() {
+  for attempt in 1 2 3 4 5; do
+    port=$(shuf -i 20000-60000 -n 1)
+    cat > "$work/nginx.conf" <<CONF
 daemon on;
 master_process off;
 worker_processes 1;
@@ -70,46 +81,116 @@ http {
   client_body_temp_path $work/tmp/b; proxy_temp_path $work/tmp/p; fastcgi_temp_path $work/tmp/f;
   uwsgi_temp_path $work/tmp/u; scgi_temp_path $work/tmp/s;
   default_type application/octet-stream; sendfile on; keepalive_requests 100000;
-  server { listen 127.0.0.1:$port; server_name m1.bench m2.bench m3.bench; root $www; }
-  server { listen 127.0.0.1:$port; server_name $host; root $work; }
+  server { listen 127.0.0.1:$port; server_name m1.bench m2.bench m3.bench; root $work/www; }
+  server { listen 127.0.0.1:$port; server_name $host; root $work/list; }
 }
 CONF
-  nginx -p "$work" -c "$work/nginx.conf" -e "$work/logs/error.log" 2>/dev/null && break
-done
-sleep 0.3
+    nginx -p "$work" -c "$work/nginx.conf" -e "$work/logs/error.log" 2>/dev/null && return 0
+  done
+  echo "nginx could not be started"
+  exit 1
+}
 
+# One engine install of the listed set into a fresh folder; prints "total_ms install_ms
+# longest_frame_ms longest_pass_ms frames".
+engine() {
+  local engine_build=$1 dir=$2
+  rm -rf "$dir/engine dest" "$dir/engine tmp"
+  mkdir -p "$dir/engine tmp"
+  sync
+  VENTARO_BENCH_PROXY_PORT=$port VENTARO_BENCH_DEST="$dir/engine dest/" VENTARO_BENCH_TEMP="$dir/engine tmp/" \
+    timeout 900 "$engine_build/bench/install_bench" --benchmark_format=csv \
+    --benchmark_filter='^BM_install_from_three_mirrors' 2>/dev/null |
+    awk -F, '
+      NR == 1 { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
+      index($1, "\"BM_install") == 1 {
+        printf "%.0f %.0f %.1f %.1f %.0f\n", $col["real_time"], $col["install_ms"], $col["longest_frame_ms"],
+               $col["longest_pass_ms"], $col["frames"]
+      }'
+}
+
+curl_fetch() {
+  local dir=$1 start end
+  rm -rf "$dir/curl"
+  mkdir -p "$dir/curl"
+  sync
+  start=$(now)
+  curl -s --no-progress-meter --proxy "http://127.0.0.1:$port" --parallel --parallel-max 3 -K "$dir/urls"
+  end=$(now)
+  ms_between "$start" "$end"
+}
+
+bsdtar_extract() {
+  local dir=$1 start end
+  rm -rf "$dir/bsdtar dest"
+  mkdir -p "$dir/bsdtar dest"
+  sync
+  start=$(now)
+  bsdtar -xf "$dir/one.zip" -C "$dir/bsdtar dest"
+  end=$(now)
+  ms_between "$start" "$end"
+}
+
+start_nginx
 engines=("$build")
 [ -n "${VENTARO_BENCH_COMPARE_BUILD:-}" ] && engines+=("$VENTARO_BENCH_COMPARE_BUILD")
-for round in $(seq 1 "${VENTARO_BENCH_ROUNDS:-1}"); do
-  for engine in "${engines[@]}"; do
-    rm -rf "$work/engine dest" "$work/tmp"/*.zip
-    echo "engine install and scan ($engine, round $round)..."
-    VENTARO_BENCH_PROXY_PORT=$port VENTARO_BENCH_DEST="$work/engine dest/" VENTARO_BENCH_TEMP="$work/tmp/" \
-      timeout 600 "$engine/bench/install_bench" --benchmark_format=console 2>/dev/null | grep -E "^BM_" ||
-      { echo "engine run failed"; tail -20 "$work/logs/error.log"; ls -la "$work/tmp"; }
+summary="$work/summary"
+: > "$summary"
+for kind in $sets; do
+  case $kind in
+    1000) count=1000 ;;
+    20x10M) count=20 ;;
+    10000x2k) count=10000 ;;
+    *) echo "unknown set $kind"; exit 1 ;;
+  esac
+  echo "making set $kind..."
+  make_set "$kind"
+  dir="$work/$kind"
+  list_set "$kind"
+  cat "$dir/one.zip" "$work/www/Bench $kind"/Ventaro/Resources/*/*.zip > /dev/null
+  for round in $(seq 1 "$rounds"); do
+    for e in "${engines[@]}"; do
+      read -r total install longest pass frames < <(engine "$e" "$dir") || { echo "engine run failed"; tail -20 "$work/logs/error.log"; exit 1; }
+      # The installed copy must be the master copy, byte for byte.
+      diff -r "$dir/master/Ventaro/Resources" "$dir/engine dest/Resources" > /dev/null || { echo "the engine installed something else"; exit 1; }
+      label=$([ "$e" = "$build" ] && echo engine || echo "compare")
+      echo "$kind $round $label $total $install $longest $pass $frames" >> "$summary"
+    done
+    c=$(curl_fetch "$dir")
+    [ "$(find "$dir/curl" -name '*.zip' | wc -l)" = "$count" ] || { echo "curl fetched the wrong number of archives"; exit 1; }
+    b=$(bsdtar_extract "$dir")
+    echo "$kind $round reference $c $b" >> "$summary"
+    rm -rf "$dir/curl" "$dir/bsdtar dest"
   done
+  if [ "$kind" = "1000" ]; then
+    echo "MD5 scan of the installed copy (set $kind): engine against find | xargs -P$(nproc) md5sum"
+    VENTARO_BENCH_PROXY_PORT=$port VENTARO_BENCH_DEST="$dir/engine dest/" VENTARO_BENCH_TEMP="$dir/engine tmp/" \
+      "$build/bench/install_bench" --benchmark_format=console 2>/dev/null | grep -E "^BM_md5" || true
+    start=$(now)
+    find "$dir/engine dest" -type f -print0 | xargs -0 -P"$(nproc)" md5sum > /dev/null
+    end=$(now)
+    echo "md5sum: $(ms_between "$start" "$end") ms"
+  fi
+  [ -n "${VENTARO_BENCH_KEEP:-}" ] || rm -rf "$dir/engine dest" "$dir/master" "$dir/one.zip" "$work/www/Bench $kind"
 done
 
-echo "curl (3 parallel connections) + bsdtar..."
-urls="$work/urls"
-: > "$urls"
-n=0
-while IFS= read -r -d '' zip; do
-  rel="${zip#$www/}"
-  mirror="m$(( n % 3 + 1 )).bench"
-  enc="${rel// /%20}"
-  printf 'url = "http://%s/%s"\noutput = "%s/curl/%d.zip"\n' "$mirror" "$enc" "$work" "$n" >> "$urls"
-  n=$((n + 1))
-done < <(find "$www/$set_name/Ventaro" -name '*.zip' -print0)
-mkdir -p "$work/curl" "$work/curl dest"
-start=$(date +%s.%N)
-curl -s --no-progress-meter --proxy "http://127.0.0.1:$port" --parallel --parallel-max 3 -K "$urls"
-for z in "$work"/curl/*.zip; do bsdtar -xf "$z" -C "$work/curl dest"; done
-end=$(date +%s.%N)
-echo "curl+bsdtar: $(echo "($end - $start) * 1000" | bc) ms for $n archives"
-
-echo "find | xargs -P$(nproc) md5sum of the installed copy..."
-start=$(date +%s.%N)
-find "$work/engine dest" -type f -print0 | xargs -0 -P"$(nproc)" md5sum > /dev/null
-end=$(date +%s.%N)
-echo "md5sum: $(echo "($end - $start) * 1000" | bc) ms"
+echo
+echo "engine: the whole run (server list, manifest, install) and, in brackets, the install screen"
+echo "alone, its longest frame and longest single pass of grab_files, and its number of frames."
+echo "reference: curl --parallel --parallel-max 3 through the same proxy, plus one bsdtar -xf of a"
+echo "single zip of the same files. Ratios are the engine's whole run over the reference."
+echo
+printf '%-9s %5s  %-7s %8s  %-30s  %-24s %s\n' set round engine ms "(install, frame, pass, frames)" \
+  "curl + bsdtar = ref ms" "engine/ref"
+awk '
+  $3 == "reference" { ref[$1 " " $2] = $4 + $5; part[$1 " " $2] = $4 " + " $5; next }
+  { run[++n] = $0 }
+  END {
+    for (i = 1; i <= n; i++) {
+      split(run[i], f, " ")
+      key = f[1] " " f[2]
+      inner = sprintf("(%d, %.1f, %.1f, %d)", f[5], f[6], f[7], f[8])
+      cmp = sprintf("%s = %d", part[key], ref[key])
+      printf "%-9s %5s  %-7s %8d  %-30s  %-24s %.2fx\n", f[1], f[2], f[3], f[4], inner, cmp, f[4] / ref[key]
+    }
+  }' "$summary"

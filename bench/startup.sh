@@ -9,12 +9,8 @@ xvfb_pid=""
 cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-exec 3<> "$work/displayfd" || true
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp > /dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do [ -s "$work/displayfd" ] && break; sleep 0.05; done
-display=":$(head -n1 "$work/displayfd" | tr -d ' \n')"
-exec 3>&-
+. "$(dirname "$0")/lib/xvfb.sh"
+start_xvfb
 
 cp -r "$build/Ventaro Installer.app" "$work/"
 mkdir -p "$work/home/.config" "$work/cwd"

@@ -31,12 +31,22 @@ UTL_worker_threads::UTL_worker_threads(int thread_count, int max_tasks_) : max_t
 
 UTL_worker_threads::~UTL_worker_threads() {
     const int n = static_cast<int>(thread_handles[0].size());
-    std::vector<void*> stops(static_cast<std::size_t>(n), nullptr);
-    UTL_message_queue_multi_write(inbound_queue, stops.data(), n, 0);
+    if (!stop_requested) request_stop();
     for (int i = 0; i < n; ++i) UTL_thread_join(&thread_handles[0][i], &thread_handles[1][i]);
     UTL_message_queue_destroy(inbound_queue);
     UTL_message_queue_destroy(retired_queue);
 }
+
+void UTL_worker_threads::request_stop(void (*at_exit)()) {
+    if (stop_requested) return;
+    stop_requested = true;
+    exit_hook.store(at_exit, std::memory_order_release);
+    const int n = static_cast<int>(thread_handles[0].size());
+    std::vector<void*> stops(static_cast<std::size_t>(n), nullptr);
+    UTL_message_queue_multi_write(inbound_queue, stops.data(), n, 0);
+}
+
+bool UTL_worker_threads::threads_ended() const { return live_threads.load(std::memory_order_acquire) == 0; }
 
 void* UTL_worker_threads::thread_func(void* pool_ptr) {
     auto* pool = static_cast<UTL_worker_threads*>(pool_ptr);
@@ -46,6 +56,7 @@ void* UTL_worker_threads::thread_func(void* pool_ptr) {
         task->do_it();
         UTL_message_queue_write(pool->retired_queue, entry);
     }
+    if (void (*hook)() = pool->exit_hook.load(std::memory_order_acquire)) hook();
     return nullptr;
 }
 

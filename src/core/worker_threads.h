@@ -32,6 +32,14 @@ public:
     // when no worker is left to finish what is.
     UTL_work_task* wait_retired_tasks();
 
+    // Asks every thread to end once the tasks already queued have run, without waiting for it;
+    // at_exit, when given, runs on each thread as it ends (to let go of memory it keeps). Nothing
+    // may be enqueued afterwards. Deleting the pool then only joins the threads.
+    void request_stop(void (*at_exit)() = nullptr);
+    // After request_stop: true once every thread has finished (at_exit included), so that
+    // deleting the pool waits for nothing.
+    bool threads_ended() const;
+
     static void* thread_func(void* pool);
 
 private:
@@ -41,4 +49,6 @@ private:
     int outstanding = 0;
     std::vector<UTL_thread_t> thread_handles[3];
     std::atomic<int> live_threads{0};
+    std::atomic<void (*)()> exit_hook{nullptr};
+    bool stop_requested = false;
 };

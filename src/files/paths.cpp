@@ -67,7 +67,19 @@ void findPath(char* path) {
     struct stat st {};
     if (!path || !path[0] || ::stat(path, &st) == 0) return;
     const std::size_t len = std::strlen(path);
+    // Folders found under the name as written need no correcting: only the parts after the
+    // longest such folder are looked for letter-case-blind. (A new file in a known folder then
+    // costs one folder listing, not one per level from the root.)
     std::size_t start = 0;
+    for (std::size_t slash = len; slash > 1;) {
+        slash = std::string_view(path, slash - 1).rfind('/');
+        if (slash == std::string_view::npos || slash == 0) break;
+        const std::string folder(path, slash);
+        if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            start = slash;
+            break;
+        }
+    }
     while (start < len) {
         while (start < len && path[start] == '/') ++start;  // empty components are passed over
         if (start >= len) break;

@@ -25,9 +25,13 @@ std::atomic<int> g_err_line{-1};
 
 #define FAIL_HERE() note_extract_failure(__FILE_NAME__, __LINE__)
 
-// Entries up to this size are inflated whole in memory; bigger ones are streamed.
-constexpr uint64_t kWholeEntry = uint64_t(64) << 20;
-constexpr size_t kStreamChunk = size_t(1) << 20;
+// Entries up to this size are inflated whole in memory, at libdeflate's speed. Bigger ones are
+// streamed through zlib in pieces that stay in the processor's cache: with several threads at
+// work, memory traffic sets the pace, and a whole entry of megabytes would go out to memory and
+// back in once to be hashed and once more to be written, into pages freshly faulted in.
+constexpr uint64_t kWholeEntry = uint64_t(1) << 20;
+constexpr size_t kStreamChunk = size_t(256) << 10;
+constexpr uint64_t kHashPiece = uint64_t(64) << 10;
 constexpr size_t kKeptScratch = size_t(8) << 20;
 
 // Each thread keeps its inflater and its scratch memory from one entry to the next.
@@ -57,6 +61,10 @@ struct thread_tools {
     void trim() {
         in.trim();
         out.trim();
+    }
+    void release() {
+        in = scratch_space{};
+        out = scratch_space{};
     }
 };
 
@@ -161,7 +169,7 @@ int check_digest(file_job& job) {
     return 0;
 }
 
-// Entries that fit in memory: inflated whole and checked before anything touches the disk.
+// Small entries: inflated whole and checked before anything touches the disk.
 int whole_entry(file_job& job) {
     const uint64_t size = job.info.uncompressed_size;
     unsigned char* stored = tools().in.room(size_t(job.stored));
@@ -179,12 +187,18 @@ int whole_entry(file_job& job) {
         }
         bytes = out;
     }
-    if (libdeflate_crc32(0, bytes, size_t(size)) != uint32_t(job.info.crc)) {
+    // CRC and MD5 in one pass over cache-sized pieces: the bytes come from memory once, not twice.
+    digest d(job.hash || !job.expect_md5.empty());
+    uint32_t crc = 0;
+    for (uint64_t at = 0; at < size; at += kHashPiece) {
+        const size_t n = size_t(std::min<uint64_t>(kHashPiece, size - at));
+        crc = libdeflate_crc32(crc, bytes + at, n);
+        d.add(bytes + at, n);
+    }
+    if (crc != uint32_t(job.info.crc)) {
         FAIL_HERE();
         return fail(job, UNZ_CRCERROR, false);
     }
-    digest d(job.hash || !job.expect_md5.empty());
-    d.add(bytes, size);
     job.md5 = d.text();
     if (check_digest(job)) return job.code;
     if (open_staging(job)) return job.code;
@@ -195,7 +209,7 @@ int whole_entry(file_job& job) {
     return close_staging(job);
 }
 
-// Entries too big to hold: streamed to the staging file, checked at the end.
+// Large entries: streamed to the staging file, checked at the end.
 int streamed_entry(file_job& job) {
     if (open_staging(job)) return job.code;
     const uint64_t size = job.info.uncompressed_size;
@@ -214,14 +228,14 @@ int streamed_entry(file_job& job) {
         return 0;
     };
     int err = 0;
-    std::vector<unsigned char> in(kStreamChunk);
+    unsigned char* in = tools().in.room(kStreamChunk);
     if (job.info.compression_method == 0) {
         for (uint64_t at = 0; !err && at < job.stored; at += kStreamChunk) {
             const size_t n = size_t(std::min<uint64_t>(kStreamChunk, job.stored - at));
-            err = read_at(job.source_fd, in.data(), n, job.offset + at) ? take(in.data(), n) : 20002;
+            err = read_at(job.source_fd, in, n, job.offset + at) ? take(in, n) : 20002;
         }
     } else {
-        std::vector<unsigned char> out(kStreamChunk);
+        unsigned char* out = tools().out.room(kStreamChunk);
         z_stream zs{};
         if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) {
             FAIL_HERE();
@@ -230,20 +244,20 @@ int streamed_entry(file_job& job) {
         uint64_t fed = 0;
         while (true) {
             if (zs.avail_in == 0 && fed < job.stored) {
-                const uInt piece = uInt(std::min<uint64_t>(job.stored - fed, in.size()));
-                if (!read_at(job.source_fd, in.data(), piece, job.offset + fed)) {
+                const uInt piece = uInt(std::min<uint64_t>(job.stored - fed, kStreamChunk));
+                if (!read_at(job.source_fd, in, piece, job.offset + fed)) {
                     err = 20002;
                     break;
                 }
-                zs.next_in = in.data();
+                zs.next_in = in;
                 zs.avail_in = piece;
                 fed += piece;
             }
-            zs.next_out = out.data();
-            zs.avail_out = uInt(out.size());
+            zs.next_out = out;
+            zs.avail_out = uInt(kStreamChunk);
             const int z = inflate(&zs, Z_NO_FLUSH);
-            const size_t n = out.size() - zs.avail_out;
-            if (n && (err = take(out.data(), n))) break;
+            const size_t n = kStreamChunk - zs.avail_out;
+            if (n && (err = take(out, n))) break;
             if (z == Z_STREAM_END) break;
             if (z == Z_OK) continue;
             err = 20002;   // damaged data, or the stored bytes end before the stream does
@@ -273,6 +287,8 @@ void note_extract_failure(const char* file, int line) {
 }
 const char* extract_failure_file() { return g_err_file.load(); }
 int extract_failure_line() { return g_err_line.load(); }
+
+void release_thread_scratch() { tools().release(); }
 
 void run_file_job(file_job& job) {
     job.code = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // The file half of zip extraction: each plain-file entry is read from the archive and inflated
-// (whole, with libdeflate, when its sizes fit in memory; streamed through zlib when not),
+// (whole, with libdeflate, when it is small; streamed through zlib in cache-sized pieces when not),
 // its size, CRC-32 and, when asked, MD5 are checked, and it is written under a staging name. Jobs
 // run on a few worker threads while the caller walks the archive's directory; they are put under
 // their final names in the order they were queued, and nothing after the first failed job is.
@@ -40,6 +40,11 @@ int extract_failure_line();
 
 // Runs the job: inflate, check and stage. Fills code, local, md5 and staged.
 void run_file_job(file_job& job);
+
+// Frees the memory the calling thread keeps from one job to the next (whole entries are inflated
+// into it). A thread that ends frees it anyway; calling this first moves that cost off whoever
+// joins the thread.
+void release_thread_scratch();
 
 class file_pipeline {
 public:

@@ -4,15 +4,20 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <set>
 
 #include "core/frame_clock.h"
+#include "core/threads.h"
+#include "core/worker_threads.h"
 #include "core/localisation.h"
 #include "files/archives.h"
 #include "files/error_codes.h"
 #include "files/file_ops.h"
 #include "files/http.h"
+#include "files/zip_pipeline.h"
 #include "files/launch.h"
 #include "files/paths.h"
 #include "files/staging.h"
@@ -26,6 +31,7 @@
 #include "platform/beneath.h"
 
 next_class next;
+UTL_worker_threads* extract_workers = nullptr;
 std::string crnt_file_name;
 std::string crnt_file_path;
 
@@ -126,6 +132,112 @@ void no_file_alert(const std::string& path) {
                  "This is impossible to download or delete!", "It is:", path, t_quit);
 }
 
+// What extract_and_delete_file does, with the destination given and nothing logged, so that it can
+// run on a worker thread.
+install_result put_in_place(const std::string& archive, const std::string& root, const std::string& local,
+                            const file_version_struct& want, bool outside, int& chmod_result) {
+    install_result result;
+    if (outside) {
+        result.code = EXDEV;
+        result.local = true;
+    } else {
+        result = install_file_from_archive(archive, root, local, want);
+    }
+    chmod_result = 0;
+    if (!outside && result.code == 0 && local.find("Contents/MacOS/") != std::string::npos)
+        chmod_result = make_file_executable_in(root, local);
+    delete_file(archive);
+    return result;
+}
+
+void log_extraction(const std::string& local, const install_result& result, int chmod_result) {
+    if (!stg.log_actions) return;
+    xer << "EXPANDING file " << local << ", with result=" << result.code << ".\n";
+    xer << "CHMODING  file " << local << ", with result=" << chmod_result << ".\n";
+}
+
+// One downloaded archive put in place on a worker: inflating, hashing and writing never hold up a
+// frame, and the stream that fetched it is already fetching its next file. The task works on its
+// own copies and writes only its own result; the main thread applies it to the manifest.
+class extract_task : public UTL_work_task {
+public:
+    extract_task(int file_, int stream_, std::string archive_, std::string local_, const file_version_struct& want_,
+                 bool outside_, std::shared_ptr<const std::atomic<bool>> cancelled_)
+        : file(file_), stream(stream_), archive(std::move(archive_)), root(dest_dir_path), local(std::move(local_)),
+          want(want_), outside(outside_), cancelled(std::move(cancelled_)) {}
+
+    int do_it() override {
+        if (cancelled->load(std::memory_order_acquire)) {
+            delete_file(archive);
+            skipped = true;
+            return 0;
+        }
+        result = put_in_place(archive, root, local, want, outside, chmod_result);
+        return 0;
+    }
+    int check_error(std::string& message) override {
+        message = result.code ? install_error_text(result.code) : std::string();
+        return result.code;
+    }
+
+    const int file, stream;
+    const std::string archive, root, local;
+    const file_version_struct want;
+    const bool outside;
+    const std::shared_ptr<const std::atomic<bool>> cancelled;
+    install_result result;
+    int chmod_result = 0;
+    bool skipped = false;   // the run was reset before the task started
+};
+
+// The run's extractions: queued and running tasks, and what their archives weigh, which the
+// progress counts as received.
+struct extraction_state {
+    std::shared_ptr<std::atomic<bool>> cancelled = std::make_shared<std::atomic<bool>>(false);
+    float pending_kb = 0.0f;
+    bool stopping = false;   // the pool was asked to end: nothing more goes to it
+};
+extraction_state extraction;
+
+bool extraction_slot_free() { return !extract_workers || extract_workers->has_free_slot(); }
+
+void start_extraction(extract_task* task, float comp_kb) {
+    if (!extract_workers) {
+        // One processor is left to the main thread, which keeps the downloads moving.
+        const int p = std::max(1, UTL_count_processors());
+        extract_workers = new UTL_worker_threads(std::max(1, p - 1), 4 * p);
+    }
+    extraction.pending_kb += comp_kb;
+    extract_workers->enqueue_task(task);
+}
+
+// At the end of a run: true once the pool is gone. Its threads give back their memory and end
+// while the passes go on, so no pass waits for that.
+bool extractions_ended() {
+    if (!extract_workers) return true;
+    if (extract_workers->count_total_tasks() > 0) return false;
+    if (!extraction.stopping) {
+        extract_workers->request_stop(release_thread_scratch);
+        extraction.stopping = true;
+    }
+    if (!extract_workers->threads_ended()) return false;
+    delete extract_workers;
+    extract_workers = nullptr;
+    extraction = extraction_state{};
+    return true;
+}
+
+// Waits for every task, drops their results and the pool; queued tasks only delete their archives.
+void stop_extractions() {
+    if (extract_workers) {
+        extraction.cancelled->store(true, std::memory_order_release);
+        while (UTL_work_task* t = extract_workers->wait_retired_tasks()) delete t;
+        delete extract_workers;
+        extract_workers = nullptr;
+    }
+    extraction = extraction_state{};
+}
+
 }  // namespace
 
 int make_dirs() {
@@ -189,29 +301,155 @@ int make_dirs() {
 
 install_result extract_and_delete_file(const std::string& archive, const std::string& local_path,
                                        const file_version_struct& want) {
-    install_result result;
-    const bool outside = refuse_outside(local_path);
-    if (outside) {
-        result.code = EXDEV;
-        result.local = true;
-    } else {
-        result = install_file_from_archive(archive, dest_dir_path, local_path, want);
-    }
     int chmod_result = 0;
-    if (!outside && result.code == 0 && local_path.find("Contents/MacOS/") != std::string::npos)
-        chmod_result = make_file_executable_in(dest_dir_path, local_path);
-    if (stg.log_actions) {
-        xer << "EXPANDING file " << local_path << ", with result=" << result.code << ".\n";
-        xer << "CHMODING  file " << local_path << ", with result=" << chmod_result << ".\n";
-    }
-    delete_file(archive);
+    const install_result result =
+        put_in_place(archive, dest_dir_path, local_path, want, refuse_outside(local_path), chmod_result);
+    log_extraction(local_path, result, chmod_result);
     return result;
 }
+
+namespace {
+
+// A file's archive has been put in place, or has failed to: the manifest and the stream learn of it.
+void finish_file(int file, int j, const std::string& archive, const std::string& local, const install_result& got) {
+    if (file < 0 || file >= (int)sim_info.size()) return;
+    file_version_struct& c = sim_info[file].current();
+    if (got.code == 0) {
+        c.match = 1;
+        c.sig_have = c.sig_want;
+        next.comp_done += c.comp_size;
+        if (j < (int)next.streams.size()) next.streams[j].done += c.comp_size;
+        next.uncomp_done += c.uncomp_size;
+    } else if (got.local) {
+        stop_for_disk(tr("The installer cannot extract a file."), got.code, archive, local);
+    } else {
+        // A wrong or damaged copy: the old file is untouched, and another server is asked.
+        next.bad_copies[file].insert(server_key(j));
+        xer << "The copy of " << c.path << " from " << servers[j].host << servers[j].path
+            << " is not the file this release lists: " << install_error_text(got.code) << ".\n";
+        if (no_server_left(file)) {
+            const bool first = stg.error_flag == 0;
+            stg.error_flag = 1;
+            if (first)
+                MACIBM_alert(0, tr("The installer could not get a correct copy of a file from any server."),
+                             tr("File: ") + local, tr("Error: ") + install_error_text(got.code), "", t_warn);
+        } else {
+            next.retry_list.push_front(file);
+        }
+    }
+}
+
+void collect_extractions() {
+    if (!extract_workers) return;
+    while (UTL_work_task* t = extract_workers->check_retired_tasks()) {
+        std::unique_ptr<extract_task> task(static_cast<extract_task*>(t));
+        extraction.pending_kb = std::max(0.0f, extraction.pending_kb - task->want.comp_size);
+        if (task->skipped) continue;
+        log_extraction(task->local, task->result, task->chmod_result);
+        finish_file(task->file, task->stream, task->archive, task->local, task->result);
+    }
+}
+
+enum class stream_step { waited, worked, downloaded };
+
+// One step of stream j: take a file when idle, then delete, skip or download it.
+stream_step serve_stream(int j, int n) {
+    next_class::stream_info& s = next.streams[j];
+    // A stream out of files still serves the retry list, so a file that failed on a broken
+    // mirror is fetched by a healthy one instead of waiting on the broken one for ever. A
+    // server that gave a wrong copy of a file is not asked for that file again.
+    const bool out_of_files = !s.idle && s.file_index >= n;
+    if (s.idle || out_of_files) {
+        // Downloads wait while the extractions fall behind, so archives do not pile up.
+        if (!extraction_slot_free()) return stream_step::waited;
+        const int retry = take_retry(j);
+        if (retry >= 0) {
+            s.file_index = retry;
+            s.idle = 0;
+        } else if (s.idle) {
+            s.file_index = next.next_file;
+            next.next_file = std::min(next.next_file + 1, n);
+            s.idle = 0;
+        }
+    }
+    if (s.file_index >= n) return stream_step::waited;
+
+    file_version_struct& c = sim_info[s.file_index].current();
+    const std::string local = local_path_for(c.path);
+    const std::string url = servers[j].path + c.path + ".zip";
+    const std::string archive = temp_path + std::to_string(j) + ".zip";
+    const size_t slash = url.rfind('/');
+    crnt_file_name = slash == std::string::npos ? url : url.substr(slash + 1);
+    crnt_file_path = url;
+
+    if (path_has_no_file(c.path)) no_file_alert(c.path);
+
+    if (c.del) {
+        stg.file_status = 0;
+        if (!refuse_outside(local)) {
+            const int r = delete_file_in(dest_dir_path, local);
+            if (stg.log_actions)
+                xer << "now we want to nuke a file: DELETING  file " << local << ", with result=" << r << ".\n";
+            note_folders(deleted_files, local);
+        }
+        s.idle = 1;
+        return stream_step::worked;
+    }
+    if (!c.install) {
+        stg.file_status = c.match ? 2 : 3;
+        s.idle = 1;
+        return stream_step::worked;
+    }
+
+    stg.file_status = 1;
+    const int r = http.net_check(j + 3, servers[j].host, url, archive);
+    if (r == 0) {
+        double fraction = 0.0;
+        http.make_stream_if_needed(j + 3);
+        if (const auto* rec = http.streams[j + 3]) {
+            if (rec->content_length < 0 || rec->content_length == 0) fraction = -0.01;
+            else fraction = (double)rec->bytes_done / (double)rec->content_length;
+        }
+        stg.file_progress = (float)fraction;
+        next.in_flight += (float)(fraction * c.comp_size);
+        s.this_pass += (float)(fraction * c.comp_size);
+        return stream_step::worked;
+    }
+    if (r == 1) {
+        const int file = s.file_index;
+        s.idle = 1;
+        // The archive gets a name of its own, so the stream's next download cannot touch it while
+        // it is extracted.
+        const std::string held = std::to_string(j) + "_" + std::to_string(file) + ".zip";
+        const bool outside = refuse_outside(local);
+        // A pool that is ending takes nothing more: the archive is then extracted here. Both
+        // names are ours, in our own temporary folder: no letter-case correcting is wanted.
+        if (!extraction.stopping && ::rename(archive.c_str(), (temp_path + held).c_str()) == 0)
+            start_extraction(new extract_task(file, j, temp_path + held, local, c, outside, extraction.cancelled),
+                             c.comp_size);
+        else
+            finish_file(file, j, archive, local, extract_and_delete_file(archive, local, c));
+        return stream_step::downloaded;
+    }
+    s.idle = 1;
+    if (const int disk = http.local_error(j + 3)) {
+        s.status = error_str(20010);
+        stop_for_disk(error_str(20010), disk, archive, local);
+    } else {
+        next.retry_list.push_front(s.file_index);
+        s.retry_time = xtim.real_time + 30.0f;
+        s.status = tr("Server is not responding normally.");
+    }
+    return stream_step::worked;
+}
+
+}  // namespace
 
 int grab_files() {
     const int n = (int)sim_info.size();
     next.in_flight = 0.0f;
     for (auto& s : next.streams) s.this_pass = 0.0f;
+    collect_extractions();
 
     for (int j = 0; j < (int)servers.size(); ++j) {
         if (j < (int)next.streams.size() && xtim.real_time < next.streams[j].retry_time) continue;
@@ -220,101 +458,16 @@ int grab_files() {
             fresh.retry_time = xtim.real_time;
             next.streams.push_back(fresh);
         }
-        next_class::stream_info& s = next.streams[j];
-        // A stream out of files still serves the retry list, so a file that failed on a broken
-        // mirror is fetched by a healthy one instead of waiting on the broken one for ever. A
-        // server that gave a wrong copy of a file is not asked for that file again.
-        const bool out_of_files = !s.idle && s.file_index >= n;
-        if (s.idle || out_of_files) {
-            const int retry = take_retry(j);
-            if (retry >= 0) {
-                s.file_index = retry;
-                s.idle = 0;
-            } else if (s.idle) {
-                s.file_index = next.next_file;
-                next.next_file = std::min(next.next_file + 1, n);
-                s.idle = 0;
-            }
-        }
-        if (s.file_index >= n) continue;
-
-        file_version_struct& c = sim_info[s.file_index].current();
-        const std::string local = local_path_for(c.path);
-        const std::string url = servers[j].path + c.path + ".zip";
-        const std::string archive = temp_path + std::to_string(j) + ".zip";
-        const size_t slash = url.rfind('/');
-        crnt_file_name = slash == std::string::npos ? url : url.substr(slash + 1);
-        crnt_file_path = url;
-
-        if (path_has_no_file(c.path)) no_file_alert(c.path);
-
-        if (c.del) {
-            stg.file_status = 0;
-            if (!refuse_outside(local)) {
-                const int r = delete_file_in(dest_dir_path, local);
-                if (stg.log_actions)
-                    xer << "now we want to nuke a file: DELETING  file " << local << ", with result=" << r << ".\n";
-                note_folders(deleted_files, local);
-            }
-            s.idle = 1;
-        } else if (c.install) {
-            stg.file_status = 1;
-            const int r = http.net_check(j + 3, servers[j].host, url, archive);
-            if (r == 0) {
-                double fraction = 0.0;
-                http.make_stream_if_needed(j + 3);
-                if (const auto* rec = http.streams[j + 3]) {
-                    if (rec->content_length < 0 || rec->content_length == 0) fraction = -0.01;
-                    else fraction = (double)rec->bytes_done / (double)rec->content_length;
-                }
-                stg.file_progress = (float)fraction;
-                next.in_flight += (float)(fraction * c.comp_size);
-                s.this_pass += (float)(fraction * c.comp_size);
-            } else if (r == 1) {
-                const int file = s.file_index;
-                const install_result got = extract_and_delete_file(archive, local, c);
-                s.idle = 1;
-                if (got.code == 0) {
-                    c.match = 1;
-                    c.sig_have = c.sig_want;
-                    next.comp_done += c.comp_size;
-                    s.done += c.comp_size;
-                    next.uncomp_done += c.uncomp_size;
-                } else if (got.local) {
-                    stop_for_disk(tr("The installer cannot extract a file."), got.code, archive, local);
-                } else {
-                    // A wrong or damaged copy: the old file is untouched, and another server is asked.
-                    next.bad_copies[file].insert(server_key(j));
-                    xer << "The copy of " << c.path << " from " << servers[j].host << servers[j].path
-                        << " is not the file this release lists: " << install_error_text(got.code) << ".\n";
-                    if (no_server_left(file)) {
-                        const bool first = stg.error_flag == 0;
-                        stg.error_flag = 1;
-                        if (first)
-                            MACIBM_alert(0, tr("The installer could not get a correct copy of a file from any server."),
-                                         tr("File: ") + local, tr("Error: ") + install_error_text(got.code), "", t_warn);
-                    } else {
-                        next.retry_list.push_front(file);
-                    }
-                }
-            } else if (const int disk = http.local_error(j + 3)) {
-                s.idle = 1;
-                s.status = error_str(20010);
-                stop_for_disk(error_str(20010), disk, archive, local);
-            } else {
-                next.retry_list.push_front(s.file_index);
-                s.idle = 1;
-                s.retry_time = xtim.real_time + 30.0f;
-                s.status = tr("Server is not responding normally.");
-            }
-        } else {
-            stg.file_status = c.match ? 2 : 3;
-            s.idle = 1;
-        }
+        // A stream that has just received a file asks for its next one at once: its connection
+        // does not idle until the next pass.
+        if (serve_stream(j, n) == stream_step::downloaded && !stg.error_flag) serve_stream(j, n);
     }
+    // Archives waiting for extraction count as received.
+    next.in_flight += extraction.pending_kb;
 
     for (const auto& s : next.streams)
         if (s.file_index < n) return stg.error_flag;
+    if (!extractions_ended()) return stg.error_flag;
 
     prune_empty_folders(deleted_files);
     return 1;
@@ -342,6 +495,7 @@ void next_class::reset_all_streams() {
     const int n = (int)sim_info.size();
     // Each stream's transfer ends here, so nothing more is written into its archive once it is gone;
     // the destination is never touched here.
+    stop_extractions();
     for (size_t j = 0; j < streams.size(); ++j) {
         http.stop_stream((int)j + 3);
         if (!temp_path.empty() && streams[j].file_index < n) delete_file(temp_path + std::to_string(j) + ".zip");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/worker_threads.h"
 #include "install/file_install.h"
 #include "install/manifest.h"
 
@@ -30,16 +31,23 @@ public:
     // Per file, the servers (host and path) whose copy of it was wrong: they are not asked again.
     std::map<int, std::set<std::string>> bad_copies;
 
+    // Also stops the run's extractions: queued ones are dropped with their archives, running ones
+    // are waited for.
     void reset_all_streams();
 };
 
 extern next_class next;
+// Puts downloaded archives in place (inflate, MD5, write, rename) off the main thread; made by the
+// first download of a run, deleted when the run ends or is reset.
+extern UTL_worker_threads* extract_workers;
 extern std::string crnt_file_name;
 extern std::string crnt_file_path;
 
 // 0, or the error code of the folder that could not be made.
 int make_dirs();
-// 1 when every stream has run out of files, else the error flag of stg.
+// One pass over the streams: 1 when every stream has run out of files and every extraction is
+// done, else the error flag of stg. A finished download is extracted on a worker thread; its
+// result reaches the manifest in a later pass.
 int grab_files();
 // Puts the file in place from its archive (only when its MD5 is want's), makes programs executable,
 // logs and deletes the archive. The caller decides what a failure means.

@@ -6,6 +6,7 @@
 
 #include "render/gl_api.h"
 #include "render/matrix.h"
+#include "render/ogl_draw.h"
 #include "ui/panel_record.h"
 
 xcam_class xcam;
@@ -297,34 +298,4 @@ void xcam_class::mtr_to_pix(const float point[3], float out[2], const float* vie
     }
     out[0] = (sx * viewport[2] + viewport[0] - wins.off_x) / wins.scale;
     out[1] = (sy * viewport[3] + viewport[1] - wins.off_y) / wins.scale;
-}
-
-void accum_segment(float low, float high, const float p1[3], const float p2[3], float min[3], float max[3]) {
-    const float* a = p1;
-    const float* b = p2;
-    if (a[1] > b[1]) std::swap(a, b);
-
-    // The point of the segment at height y; x and z stay within the ends despite rounding.
-    auto add_at = [&](float y) {
-        const float t = (y - a[1]) / (b[1] - a[1]);
-        const float p[3] = {clamp_between(a[0] + t * (b[0] - a[0]), a[0], b[0]), y,
-                            clamp_between(a[2] + t * (b[2] - a[2]), a[2], b[2])};
-        add_point(p, min, max);
-    };
-
-    if (a[1] == b[1]) {
-        if (low <= a[1] && a[1] <= high) {
-            add_point(a, min, max);
-            add_point(b, min, max);
-        }
-        return;
-    }
-    if (low == high) {
-        if (a[1] <= low && low <= b[1]) add_at(low);
-        return;
-    }
-    if (low <= a[1] && a[1] <= high) add_point(a, min, max);
-    if (low <= b[1] && b[1] <= high) add_point(b, min, max);
-    if (a[1] < low && low < b[1]) add_at(low);
-    if (a[1] < high && high < b[1]) add_at(high);
 }

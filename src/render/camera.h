@@ -5,6 +5,7 @@
 //
 // Eye space looks down -z, so near_z and far_z are negative for planes in front of the eye.
 #include "core/stats.h"
+#include "render/ogl_draw.h"   // accum_segment, which the bounds below use
 
 class xcam_class {
 public:
@@ -69,7 +70,3 @@ extern UTL_stat gKillClip;         // nonzero: project only the central tenth of
 extern UTL_stat gKillCull;         // nonzero: side planes of the central tenth only
 extern UTL_stat gExtraNearConst;   // fixed padding of a shadow box towards the light
 extern UTL_stat gExtraNearRatio;   // padding in proportion to the box's depth
-
-// Grows the box min..max by the part of the segment p1-p2 whose height (y) lies between low and
-// high. Shared with the drawing primitives.
-void accum_segment(float low, float high, const float p1[3], const float p2[3], float min[3], float max[3]);

@@ -20,6 +20,9 @@ public:
     int rebuild_gamma();
     // 0: the key-colour spectrum; 1, 2, 3: red, green, blue ramps; anything else changes nothing.
     void spectrum_init(int kind);
+    // A vertical bar of the spectrum, one point per unit from y up to y + height (panel units),
+    // with max at its top and min at its bottom written to its right with the given decimals.
+    void spectrum_plot_scale(float x, float y, float height, float min, float max, int decimals);
 
     float art_gamma = 0.0f;        // the gamma the art was made for
     float display_gamma = 0.0f;    // the display's gamma

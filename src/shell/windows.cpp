@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "core/shell_services.h"
 #include "render/gl_api.h"
+#include "render/background.h"
 #include "render/ogl_extensions.h"
 #include "render/renderer_options.h"
 #include "shell/display_modes.h"
@@ -159,6 +160,8 @@ int cons_class::num_cons(int n) {
     if (n == 2 && count_ == 1) {
         cons_make(1);
         platform::context_make_current(windows[0], contexts[0]);
+        GOL_set_back_tex_lighting();
+        OGL_make_back_tex();
     } else if (n == 1 && count_ == 2) {
         platform::window_destroy(windows[1]);
         windows[1] = nullptr;

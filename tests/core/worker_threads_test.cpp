@@ -9,6 +9,7 @@
 #include <memory>
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/thread_layer.h"
@@ -87,6 +88,30 @@ TEST(WorkerThreads, TaskHandedToASecondPoolCountsThereOnly) {
     EXPECT_EQ(second.has_free_slot(), 0);
     EXPECT_EQ(second.wait_retired_tasks(), &t);
     EXPECT_EQ(t.runs.load(), 2);
+}
+
+std::atomic<int> exit_hook_runs{0};
+void count_exit() { exit_hook_runs.fetch_add(1); }
+
+// An owner that must not wait asks the threads to end and looks again later: queued tasks still
+// run first, each thread runs the exit hook, and deleting the pool then finds them gone.
+TEST(WorkerThreads, StopWithoutWaitingRunsQueuedTasksThenTheExitHookOnEachThread) {
+    exit_hook_runs = 0;
+    gate g;
+    std::vector<std::unique_ptr<work>> tasks;
+    for (int i = 0; i < 6; ++i) tasks.push_back(std::make_unique<work>(i, &g));
+    auto* pool = new UTL_worker_threads(3, 10);
+    for (auto& t : tasks) pool->enqueue_task(t.get());
+    pool->request_stop(count_exit);
+    pool->request_stop(count_exit);   // asking twice ends each thread once
+    EXPECT_FALSE(pool->threads_ended()) << "the threads are held by their tasks";
+    g.open(6);
+    for (int i = 0; i < 6; ++i) EXPECT_NE(pool->wait_retired_tasks(), nullptr);
+    for (long spins = 0; !pool->threads_ended() && spins < 100000000; ++spins) std::this_thread::yield();
+    EXPECT_TRUE(pool->threads_ended());
+    EXPECT_EQ(exit_hook_runs.load(), 3);
+    delete pool;
+    for (const auto& t : tasks) EXPECT_EQ(t->runs.load(), 1);
 }
 
 TEST(WorkerThreads, DestructionRunsTasksStillQueued) {

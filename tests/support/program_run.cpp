@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
@@ -15,6 +16,35 @@ extern char** environ;
 namespace fs = std::filesystem;
 
 namespace testsupport {
+
+namespace {
+// The program's argument and environment arrays: this process's environment with the sandbox's on top.
+struct spawn_lists {
+    spawn_lists(std::string program, const std::vector<std::string>& args, const std::map<std::string, std::string>& env)
+        : exe(std::move(program)) {
+        std::map<std::string, std::string> merged;
+        for (char** e = environ; *e; ++e) {
+            const std::string kv(*e);
+            const std::size_t eq = kv.find('=');
+            if (eq != std::string::npos) merged[kv.substr(0, eq)] = kv.substr(eq + 1);
+        }
+        for (const auto& [k, v] : env) merged[k] = v;
+        for (const auto& [k, v] : merged) env_strings.push_back(k + "=" + v);
+        argv_strings.push_back(exe);
+        argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+        for (auto& s : env_strings) env_ptrs.push_back(s.data());
+        env_ptrs.push_back(nullptr);
+        for (auto& s : argv_strings) argv_ptrs.push_back(s.data());
+        argv_ptrs.push_back(nullptr);
+    }
+    char* const* argv() const { return argv_ptrs.data(); }
+    char* const* envp() const { return env_ptrs.data(); }
+
+    std::string exe;
+    std::vector<std::string> env_strings, argv_strings;
+    std::vector<char*> env_ptrs, argv_ptrs;
+};
+}  // namespace
 
 program_sandbox::program_sandbox(const std::string& root) : root_(root) {
     fs::create_directories(root_ + "/app");
@@ -34,25 +64,8 @@ program_sandbox::program_sandbox(const std::string& root) : root_(root) {
 }
 
 program_result program_sandbox::run(const std::vector<std::string>& args, int timeout_seconds) const {
-    std::map<std::string, std::string> merged;
-    for (char** e = environ; *e; ++e) {
-        const std::string kv(*e);
-        const std::size_t eq = kv.find('=');
-        if (eq != std::string::npos) merged[kv.substr(0, eq)] = kv.substr(eq + 1);
-    }
-    for (const auto& [k, v] : env) merged[k] = v;
-    std::vector<std::string> env_strings;
-    for (const auto& [k, v] : merged) env_strings.push_back(k + "=" + v);
-    std::vector<char*> envp;
-    for (auto& s : env_strings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-
-    const std::string exe = bundle() + "/Contents/MacOS/Ventaro Installer";
-    std::vector<std::string> argv_strings{exe};
-    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : argv_strings) argv.push_back(s.data());
-    argv.push_back(nullptr);
+    const spawn_lists lists(bundle() + "/Contents/MacOS/Ventaro Installer", args, env);
+    const std::string& exe = lists.exe;
 
     int out_pipe[2], err_pipe[2];
     if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
@@ -63,7 +76,7 @@ program_result program_sandbox::run(const std::vector<std::string>& args, int ti
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addchdir_np(&fa, cwd().c_str());
     pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), envp.data());
+    const int rc = ::posix_spawn(&pid, exe.c_str(), &fa, nullptr, lists.argv(), lists.envp());
     posix_spawn_file_actions_destroy(&fa);
     ::close(out_pipe[1]);
     ::close(err_pipe[1]);
@@ -99,6 +112,79 @@ program_result program_sandbox::run(const std::vector<std::string>& args, int ti
     ::waitpid(pid, &status, 0);
     r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return r;
+}
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+namespace {
+std::string slurp(const std::string& path) {
+    std::string s;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[65536];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
+        std::fclose(f);
+    }
+    return s;
+}
+}  // namespace
+
+program_sandbox::running program_sandbox::start(const std::vector<std::string>& args) const {
+    const spawn_lists lists(bundle() + "/Contents/MacOS/Ventaro Installer", args, env);
+    const std::string& exe = lists.exe;
+
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 1, out_path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&fa, 2, err_path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&fa, cwd().c_str());
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, exe.c_str(), &fa, nullptr, lists.argv(), lists.envp());
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) throw std::runtime_error("posix_spawn failed");
+    return running(pid, err_path());
+}
+
+program_sandbox::running::~running() {
+    if (pid_ > 0 && alive()) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool program_sandbox::running::alive() {
+    if (pid_ <= 0 || code_ >= 0) return false;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return false;
+    }
+    return true;
+}
+
+std::string program_sandbox::running::err() const { return slurp(err_path_); }
+
+std::size_t program_sandbox::running::wait_for_err(const std::string& needle, int timeout_seconds, std::size_t from) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+    for (;;) {
+        const bool was_alive = alive();
+        const std::string s = slurp(err_path_);
+        const std::size_t at = s.find(needle, from);
+        if (at != std::string::npos) return at;
+        if (!was_alive || std::chrono::steady_clock::now() > deadline) return std::string::npos;
+        ::usleep(20000);
+    }
+}
+
+int program_sandbox::running::wait_exit(int timeout_seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+    while (alive()) {
+        if (std::chrono::steady_clock::now() > deadline) return -1;
+        ::usleep(20000);
+    }
+    return code_;
 }
 
 }  // namespace testsupport

@@ -1,5 +1,7 @@
 #pragma once
 // Runs the installer as a whole program in a sandbox of its own.
+#include <sys/types.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -29,8 +31,37 @@ public:
 
     program_result run(const std::vector<std::string>& args, int timeout_seconds = 60) const;
 
+    // Starts the program and returns at once; its output goes to out_path() and err_path().
+    class running;
+    running start(const std::vector<std::string>& args) const;
+    std::string out_path() const { return root_ + "/stdout.txt"; }
+    std::string err_path() const { return root_ + "/stderr.txt"; }
+
 private:
     std::string root_;
+};
+
+// A program started in the background; killed when the object goes while it still runs.
+class program_sandbox::running {
+public:
+    running(pid_t pid, std::string err_path) : pid_(pid), err_path_(std::move(err_path)) {}
+    running(running&& o) noexcept : pid_(o.pid_), err_path_(std::move(o.err_path_)), code_(o.code_) { o.pid_ = -1; }
+    running(const running&) = delete;
+    ~running();
+
+    pid_t pid() const { return pid_; }
+    // Waits until the standard error holds `needle` after byte `from`; its offset, or npos on time-out
+    // or when the program ended first.
+    std::size_t wait_for_err(const std::string& needle, int timeout_seconds, std::size_t from = 0);
+    std::string err() const;
+    // Waits for the end; the exit code (128 + signal when killed), or -1 on time-out.
+    int wait_exit(int timeout_seconds);
+    bool alive();
+
+private:
+    pid_t pid_;
+    std::string err_path_;
+    int code_ = -1;
 };
 
 }  // namespace testsupport

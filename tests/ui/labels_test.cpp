@@ -21,6 +21,10 @@ TEST(Labels, SplitsIntoLeftRightAndHelp) {
         {"a{b|c", "a{b", "", "b|c"},                 // "{" before the last "|" belongs to the left text
         {"a|b|c", "a|b", "c", ""},
         {"", "", "", ""},
+        {"a | b { c", "a", "b", "c"},
+        {"frame rate of movie|(frames per second)", "frame rate of movie", "(frames per second)", ""},
+        {"x-resolution of movie|(pix) { The y-resolution is auto-set for you.", "x-resolution of movie", "(pix)",
+         "The y-resolution is auto-set for you."},
     };
     for (const row& r : rows) {
         std::string l = "x", rt = "x", h = "x";

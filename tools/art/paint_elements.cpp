@@ -71,7 +71,9 @@ Canvas paint_elements(int lang, Face& bold, std::string& problem) {
             bold.set_pixel_size(size);
             bold.draw(c, {c0 + 1, look.t0, c1 - 1, look.t1}, x, baseline, label_texts[lang][n], look_colour[k]);
         }
-        sizes += " " + std::to_string(size);
+        // Appended in two steps: g++ 12 at -O3 misreads the temporary's copy as overlapping.
+        sizes += ' ';
+        sizes += std::to_string(size);
     }
     std::printf("ventaro_art: elements_%s.png label sizes (px):%s\n", languages[lang], sizes.c_str());
     return c;

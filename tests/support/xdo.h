@@ -1,0 +1,33 @@
+#pragma once
+// Drives a program's window on a private X server as a person would, through xdotool, and takes
+// pictures of it with ImageMagick's import. Points are in the window's interface units: 800x600,
+// y counted up from the bottom.
+#include <sys/types.h>
+
+#include <string>
+
+namespace testsupport {
+
+class xdo {
+public:
+    // Finds the window of process `pid` on `display` (waits up to timeout_seconds for it to map).
+    xdo(std::string display, pid_t pid, int timeout_seconds = 30);
+
+    bool found() const { return !window_.empty(); }
+    const std::string& window() const { return window_; }
+
+    void move(float x, float y) const;                 // pointer to the point
+    void click(float x, float y) const;                // move there, press and release button 1
+    void key(const std::string& keysym) const;         // e.g. "Tab", "ctrl+v", "Return"
+    void type(const std::string& utf8) const;          // types the text
+    bool screenshot(const std::string& png_path) const;
+
+private:
+    int run(const std::string& command) const;
+
+    std::string display_;
+    std::string window_;
+    int height_ = 600;
+};
+
+}  // namespace testsupport
