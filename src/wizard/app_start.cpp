@@ -1,5 +1,6 @@
 #include "wizard/app_start.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -13,6 +14,7 @@
 #include "install/install_state.h"
 #include "install/registration.h"
 #include "platform/install_media.h"
+#include "platform/test_switches.h"
 
 std::string cmd_line_path;
 
@@ -38,6 +40,18 @@ int relaunch_copy(const std::string& bundle, const std::string& temp_folder) {
     // A half-made copy must not be started: it would run without its resources.
     if (const int err = copy_file_recursive(bundle, copy)) return err;
     return launch_app(copy, "", 0);
+}
+
+std::string relaunch_off_install_dvd() {
+    const platform::test_switches& switches = platform::test_switches_now();
+    if (!switches.mount_table.empty()) platform_set_mount_table(switches.mount_table);
+    // Off the DVD the copy runs from the temporary folder, so the disc can be switched later.
+    std::string temp_folder, bundle;
+    get_OS_abs_path(os_dir_temp, temp_folder);
+    get_OS_abs_path(os_dir_app_bundle, bundle);
+    locate_install_dvd();
+    if (bundle_is_on_volume(dvd_path, bundle)) relaunch_copy(bundle, temp_folder);
+    return temp_folder;
 }
 
 void log_os_folders() {
@@ -93,4 +107,9 @@ void wizard_start_state(int argc, char** argv, const std::string& temp_folder) {
     if (argc > 2 && std::string(argv[1]) == "-path") cmd_line_path = absolute_folder(argv[2]);
 
     locate_all_ventaros();
+
+    if (platform::test_switches_now().report_start)
+        std::fprintf(stderr, "start: os_filter=%d path='%s' temp='%s' install_name='%s' installed=%zu\n",
+                     stg.platform_filter, cmd_line_path.c_str(), temp_path.c_str(), install_name.c_str(),
+                     all_vsystems.size());
 }

@@ -18,6 +18,10 @@ bool bundle_is_on_volume(const std::string& volume, const std::string& bundle);
 // code, and the program goes on from where it is.
 int relaunch_copy(const std::string& bundle, const std::string& temp_folder);
 
+// main's first step: when the bundle lies on the install DVD, copies it to the temporary folder and
+// starts the copy, which ends this process. Returns the temporary folder when it goes on.
+std::string relaunch_off_install_dvd();
+
 // Writes the OS folders to the log, one "label=path" line each, and flushes it.
 void log_os_folders();
 
@@ -31,4 +35,5 @@ std::string absolute_folder(const std::string& path);
 // The installer's start state, after MACIBM_init and the bottom-bar art, in this order: the OS
 // folders logged, temp_path and install_name, the install state, --os, the preferences, -path,
 // and the list of installed copies. temp_folder is what main found before the framework started.
+// With VENTARO_TEST_REPORT_START set, the state read ends with one line on standard error.
 void wizard_start_state(int argc, char** argv, const std::string& temp_folder);

@@ -1,12 +1,7 @@
-#include <cstdio>
 #include <string>
 
 #include "core/app_globals.h"
 #include "core/mouse_record.h"
-#include "files/paths.h"
-#include "install/install_state.h"
-#include "install/registration.h"
-#include "platform/install_media.h"
 #include "platform/test_switches.h"
 #include "render/gl_api.h"
 #include "render/palette.h"
@@ -32,33 +27,16 @@ void load_bottom_bar_art() {
     tman.load_texture(tex_fail_quit, tex_ref_elements, 0x48242, tex_load_now,
                       std::string("RESOURCE:elements_") + kLanguages[lang] + ".png");
 }
-
-void report_start_state() {
-    std::fprintf(stderr, "start: os_filter=%d path='%s' temp='%s' install_name='%s' installed=%zu\n",
-                 stg.platform_filter, cmd_line_path.c_str(), temp_path.c_str(), install_name.c_str(),
-                 all_vsystems.size());
-}
 }  // namespace
 
 int main(int argc, char** argv) {
-    const platform::test_switches& switches = platform::test_switches_now();
-    if (!switches.mount_table.empty()) platform_set_mount_table(switches.mount_table);
-
-    // Running off the install DVD, the program starts a copy of itself from the temporary folder
-    // and ends, so the disc can be switched; when that fails it goes on from the disc.
-    std::string temp_folder, bundle;
-    get_OS_abs_path(os_dir_temp, temp_folder);
-    get_OS_abs_path(os_dir_app_bundle, bundle);
-    locate_install_dvd();
-    if (bundle_is_on_volume(dvd_path, bundle)) relaunch_copy(bundle, temp_folder);
-
+    const std::string temp_folder = relaunch_off_install_dvd();
     MACIBM_init(argc, argv);
     load_bottom_bar_art();
     wizard_start_state(argc, argv, temp_folder);
-    if (switches.report_start) report_start_state();
 
     frame_hooks.app_update = &least_app_update;
-    const int frame_limit = switches.exit_after_frames;
+    const int frame_limit = platform::test_switches_now().exit_after_frames;
     for (int frames = 0; !app_done;) {
         MACIBM_event_proc();
         if (frame_limit && ++frames >= frame_limit) app_done = 1;
