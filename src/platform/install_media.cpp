@@ -11,7 +11,8 @@ std::string g_table = "/proc/self/mounts";
 std::string unescape(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3') {
+        const auto octal = [&](size_t k) { return s[k] >= '0' && s[k] <= '7'; };
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] <= '3' && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
             out += (char)((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
             i += 3;
         } else {

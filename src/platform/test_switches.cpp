@@ -15,6 +15,8 @@ void read_environment() {
     if (const char* v = std::getenv("VENTARO_TEST_DISPLAY_MODES")) s.display_modes = v;
     if (const char* v = std::getenv("VENTARO_TEST_EXIT_AFTER_FRAMES")) s.exit_after_frames = std::atoi(v);
     if (s.exit_after_frames < 0) s.exit_after_frames = 0;
+    if (const char* v = std::getenv("VENTARO_TEST_MOUNT_TABLE")) s.mount_table = v;
+    if (const char* v = std::getenv("VENTARO_TEST_REPORT_START")) s.report_start = *v && std::string(v) != "0";
     g_switches = s;
 }
 }  // namespace

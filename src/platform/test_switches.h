@@ -14,6 +14,13 @@
 //       under Xvfb, whose one mode cannot change.
 //   VENTARO_TEST_EXIT_AFTER_FRAMES=N
 //       The program's frame loop ends (as if the window were closed) after N frames.
+//   VENTARO_TEST_MOUNT_TABLE=PATH
+//       The install DVD is looked for in this file (the format of /proc/self/mounts) instead of
+//       the system's mount table, so a test can make any folder the mounted DVD.
+//   VENTARO_TEST_REPORT_START=1
+//       Once the installer's start-up is done, one line on standard error gives what it read:
+//       "start: os_filter=N path='...' temp='...' install_name='...' installed=N". The wizard's
+//       screens are what shows these to a user.
 //
 // The OS-version override VENTARO_TEST_OS_VERSION of the memory front-end is read in
 // core/memory.cpp, which is below this layer's callers.
@@ -26,6 +33,8 @@ struct test_switches {
     bool unattended = false;
     std::string display_modes;    // empty: the real display
     int exit_after_frames = 0;    // 0: run until the window closes
+    std::string mount_table;      // empty: the system's
+    bool report_start = false;
 };
 
 const test_switches& test_switches_now();

@@ -1,14 +1,15 @@
+#include <string>
+
 #include "core/app_globals.h"
-#include "core/preferences.h"
-#include "install/install_state.h"
-#include "platform/test_switches.h"
 #include "core/mouse_record.h"
+#include "platform/test_switches.h"
 #include "render/gl_api.h"
 #include "render/palette.h"
 #include "render/tman.h"
 #include "shell/event_pump.h"
 #include "shell/startup.h"
 #include "ui/panel_record.h"
+#include "wizard/app_start.h"
 
 namespace {
 // The application's frame until the wizard exists: the window in the interface's background.
@@ -29,12 +30,10 @@ void load_bottom_bar_art() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string temp_folder = relaunch_off_install_dvd();
     MACIBM_init(argc, argv);
-
-    // The installer's preferences; the stream count is reset before every read.
-    stg.stream_count = 0;
-    pref.IO_set(11, 0);
     load_bottom_bar_art();
+    wizard_start_state(argc, argv, temp_folder);
 
     frame_hooks.app_update = &least_app_update;
     const int frame_limit = platform::test_switches_now().exit_after_frames;
