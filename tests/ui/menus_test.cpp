@@ -50,6 +50,13 @@ void draw_popups() {
     for (popup_widget& w : g_popups) w.returned = BTN_textlist(w.x, w.y, &w.index, w.items, w.label, w.separator);
 }
 
+// Slots in use before start-up empties them again.
+void build_bar_for_reset() {
+    mbar.mbar_create_menu(0, 0, "File");
+    mbar.mbar_append_menu_item(0, 0, 1, "Open");
+    mbar.mbar_create_menu(7, 2, "Sub");
+}
+
 class Menus : public RecordedText {
 protected:
     void SetUp() override {
@@ -107,6 +114,22 @@ protected:
 
     frame_hooks_t program_hooks_;
 };
+
+TEST_F(Menus, StartUpGivesFifteenHundredAndTwentyEmptySlots) {
+    build_bar_for_reset();
+    ASSERT_NE(startup_hooks.menus_reset, nullptr);
+    startup_hooks.menus_reset();
+    ASSERT_EQ(mbar.menus.size(), 1520u);
+    for (const auto& m : mbar.menus) {
+        EXPECT_TRUE(m.title.empty());
+        EXPECT_EQ(m.parent_code, -1);
+        EXPECT_TRUE(m.items.empty());
+        EXPECT_EQ(m.left | m.bottom | m.right | m.top, 0);
+    }
+    mbar.mbar_create_menu(0, 0, "File");
+    mbar.mbar_nuke_menus(2);
+    EXPECT_EQ(mbar.menus[0].title, "File") << "only 1 empties the table";
+}
 
 // A widget at (300, 300) showing Beta: its list has Alpha above the widget's line and Gamma and
 // Delta below, 12 units a row.
@@ -258,6 +281,16 @@ TEST_F(Menus, APickReachesOnlyTheWidgetThatOpenedTheList) {
     EXPECT_EQ(g_popups[1].returned, 1);
     EXPECT_EQ(g_popups[1].index, 1);
     EXPECT_EQ(g_popups[0].index, 2);
+}
+
+TEST_F(Menus, APickFromAListThatShrankSinceItWasShownIsHeldToTheNewList) {
+    g_popups = {four_speeds()};
+    press(310, 303);
+    release(310, 303);
+    g_popups[0].items = "Alpha|Beta";   // the list shown still has Delta
+    press(300, kRowDelta);
+    EXPECT_EQ(g_popups[0].returned, 1);
+    EXPECT_EQ(g_popups[0].index, 1);
 }
 
 TEST_F(Menus, OpeningAPanelClosesThePopup) {
