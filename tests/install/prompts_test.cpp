@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "../render/recorded_draw.h"
 #include "core/alert.h"
 #include "core/app_globals.h"
 #include "core/log.h"
@@ -25,103 +24,14 @@
 #include "platform/events.h"
 #include "platform/web_page.h"
 #include "shell/event_pump.h"
+#include "support/panel_frames.h"
 #include "support/temp_dir.h"
 #include "ui/menus.h"
 #include "ui/panel_record.h"
 
 namespace {
 
-using namespace drawtest;
-
-// A frame's GL calls hold every glyph batch (glBegin .. glEnd) of a text drawn on its own.
-bool holds_batches(const calls& frame, const calls& drawn) {
-    int batches = 0;
-    for (auto begin = drawn.begin();; ++batches) {
-        begin = std::find(begin, drawn.end(), "glBegin(GL_QUADS)");
-        if (begin == drawn.end()) return batches > 0;
-        const auto end = std::find(begin, drawn.end(), "glEnd()");
-        if (end == drawn.end()) return false;
-        if (std::search(frame.begin(), frame.end(), begin, end + 1) == frame.end()) return false;
-        begin = end;
-    }
-}
-
-class QuestionPanels;
-QuestionPanels* g_fixture = nullptr;
-
-class QuestionPanels : public RecordedText {
-protected:
-    void SetUp() override {
-        RecordedText::SetUp();
-        ASSERT_TRUE(xer.open(tmp / "log.txt"));
-        platform::test_clock_set(1000000);
-        platform::clear_test_input();
-        event_pump_reset_for_test();
-        saved_hooks_ = frame_hooks;
-        frame_hooks.movie_per_frame = &on_frame;
-        g_fixture = this;
-        ogl_inited = 1;
-        mbar = mbar_class{};
-        wins.start_win(0);
-        wins.panel_id = 0;
-        return_hit = escape_hit = 0;
-    }
-    void TearDown() override {
-        frame_hooks = saved_hooks_;
-        g_fixture = nullptr;
-        ogl_inited = 0;
-        platform::clear_test_input();
-        platform::test_clock_release();
-        xer.close();
-        RecordedText::TearDown();
-    }
-
-    // Runs at the end of every frame of the pump: keeps the frame's GL calls, lets the test act,
-    // moves the clock on by one tick.
-    static void on_frame() {
-        QuestionPanels& f = *g_fixture;
-        ++f.frames;
-        f.last_frame = f.rec.take();
-        f.panel_in_frame = wins.panel_id;
-        f.title_in_frame = stls[4];
-        if (f.script) f.script(f.frames);
-        if (f.frames > 200) wins.start_win(0);   // a question that never ends fails, not hangs
-        f.rec.take();
-        platform::test_clock_advance(16667);
-    }
-
-    // A press at a point of the open panel (panel units), served by the next frame's pump.
-    static void press(float off_x, float off_y, float x, float y) {
-        platform::set_test_mouse(nullptr, static_cast<int>(off_x + x), 600 - static_cast<int>(off_y + y));
-        platform::input_event e;
-        e.kind = platform::ev_mouse_down;
-        e.button = 1;
-        platform::push_test_event(e);
-    }
-    static void key(int code, uint32_t ch) {
-        platform::input_event e;
-        e.kind = platform::ev_key_down;
-        e.key_code = code;
-        e.ch = e.lower = e.upper = ch;
-        platform::push_test_event(e);
-    }
-    // Did the last frame draw this text as OGL_string draws it in the open panel?
-    bool drew(float x, float y, const std::string& text, float wrap) {
-        rec.take();
-        OGL_string(48, x, y, text, wrap, cs_regular, just_left);
-        return holds_batches(last_frame, rec.take());
-    }
-
-    testsupport::temp_dir tmp;
-    int frames = 0;
-    calls last_frame;
-    int panel_in_frame = -1;
-    std::string title_in_frame;
-    std::function<void(int)> script;
-
-private:
-    frame_hooks_t saved_hooks_;
-};
+class QuestionPanels : public testsupport::PanelFrames {};
 
 // Panel 996 is 750 x 146, panel 997 700 x 206: centred in 800 x 600 at these offsets.
 constexpr float k996x = 25, k996y = 227, k997x = 50, k997y = 197;
@@ -174,7 +84,8 @@ TEST_F(QuestionPanels, TheChangedFileQuestionShowsItsTextsAndWaitsForAButton) {
             }
             // From the second frame on every glyph is in the atlas, so a text draws the same again.
             if (n == 2)
-                texts_ok = drew(20, 100, r.first, 710) && drew(20, 90, path, 710) && drew(20, 80, r.second, 710);
+                texts_ok = drew(48, 20, 100, r.first, 710) && drew(48, 20, 90, path, 710) &&
+                           drew(48, 20, 80, r.second, 710);
             if (n == 3) press(k996x, k996y, 96, 28);
         };
         EXPECT_EQ(select_alert(path, r.del), 2) << r.del;
@@ -234,8 +145,8 @@ TEST_F(QuestionPanels, TheTwoButtonQuestionAnswersOneForTheFirstButtonWhateverIt
                 press(k997x, k997y, 300, 150);
             }
             if (n == 2) {
-                texts_ok = drew(20, 160, question, 660) && drew(150, 53, cancel_text, 490) &&
-                           drew(150, 28, continue_text, 490);
+                texts_ok = drew(48, 20, 160, question, 660) && drew(48, 150, 53, cancel_text, 490) &&
+                           drew(48, 150, 28, continue_text, 490);
                 press(k997x, k997y, r.x, r.y);
             }
         };
