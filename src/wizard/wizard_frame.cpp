@@ -6,6 +6,7 @@
 #include "core/localisation.h"
 #include "core/mouse_record.h"
 #include "platform/test_switches.h"
+#include "render/gl_api.h"
 #include "render/ogl_draw.h"
 #include "render/palette.h"
 #include "render/tex_flags.h"
@@ -160,6 +161,9 @@ int interface_rect(float x, float y, int label, int align, int* width, int enabl
     const float s0 = c0 / 1024, s1 = c1 / 1024, tb = look_t[look][0], tt = look_t[look][1];
     OGL_2dquad(tex_ref_elements, 113, alpha, left, y, s0, tb, left, top, s0, tt, right, top, s1, tt, right, y, s1, tb, 1,
                ogl_al_blend, 0);
+    // Mesa's immediate mode can keep this alpha through the next three-component colour, which
+    // would draw the following button's frame half transparent.
+    if (alpha < 1) gl.glColor4f(1, 1, 1, 1);
     return mnw.click_hit && inside ? 1 : 0;
 }
 

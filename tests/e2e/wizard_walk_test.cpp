@@ -143,7 +143,7 @@ TEST_F(WizardWalk, WebDemoRoadFromWelcomeToTheLaunchedDemo) {
     ASSERT_TRUE(wait_for_line(dest_title, 60)) << run.err() << read_file(box->out_path());
     shot(d, "3 destination");
     ASSERT_TRUE(click_until(d, kNextEnglish, "screen: Installing")) << read_file(box->out_path());
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     shot(d, "4 install");
 
     ASSERT_TRUE(wait_for_line("screen: Finshed Web Demo Install", 180)) << run.err() << read_file(box->out_path());
