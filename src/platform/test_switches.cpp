@@ -17,6 +17,7 @@ void read_environment() {
     if (s.exit_after_frames < 0) s.exit_after_frames = 0;
     if (const char* v = std::getenv("VENTARO_TEST_MOUNT_TABLE")) s.mount_table = v;
     if (const char* v = std::getenv("VENTARO_TEST_REPORT_START")) s.report_start = *v && std::string(v) != "0";
+    if (const char* v = std::getenv("VENTARO_TEST_SCREEN_LOG")) s.screen_log = *v && std::string(v) != "0";
     g_switches = s;
 }
 }  // namespace

@@ -21,6 +21,10 @@
 //       Once the installer's start-up is done, one line on standard error gives what it read:
 //       "start: os_filter=N path='...' temp='...' install_name='...' installed=N". The wizard's
 //       screens are what shows these to a user.
+//   VENTARO_TEST_SCREEN_LOG=1
+//       On the first frame of each wizard screen, one line on standard output:
+//       "screen: <English title>", followed by " = <title shown>" when the language shows another.
+//       A screen without a title gives "screen: " alone.
 //
 // The OS-version override VENTARO_TEST_OS_VERSION of the memory front-end is read in
 // core/memory.cpp, which is below this layer's callers.
@@ -35,6 +39,7 @@ struct test_switches {
     int exit_after_frames = 0;    // 0: run until the window closes
     std::string mount_table;      // empty: the system's
     bool report_start = false;
+    bool screen_log = false;
 };
 
 const test_switches& test_switches_now();

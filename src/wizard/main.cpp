@@ -3,24 +3,15 @@
 #include "core/app_globals.h"
 #include "core/mouse_record.h"
 #include "platform/test_switches.h"
-#include "render/gl_api.h"
-#include "render/palette.h"
 #include "render/tman.h"
 #include "shell/event_pump.h"
 #include "shell/startup.h"
 #include "ui/menus.h"
 #include "ui/panel_record.h"
 #include "wizard/app_start.h"
+#include "wizard/wizard_frame.h"
 
 namespace {
-// The application's frame until the wizard exists: the window in the interface's background.
-void least_app_update() {
-    if (!gl.glClear) return;
-    gl.glViewport(0, 0, wins.win_px_w, wins.win_px_h);
-    gl.glClearColor(colr.slots[39][0], colr.slots[39][1], colr.slots[39][2], 1.0f);
-    gl.glClear(GL_COLOR_BUFFER_BIT);
-}
-
 // The bottom bar's labels are painted into the art, one picture per language.
 void load_bottom_bar_art() {
     static const char* const kLanguages[] = {"English", "French", "German", "Russian", "Italian", "Spanish"};
@@ -39,7 +30,7 @@ int main(int argc, char** argv) {
     load_bottom_bar_art();
     wizard_start_state(argc, argv, temp_folder);
 
-    frame_hooks.app_update = &least_app_update;
+    frame_hooks.app_update = &APP_update;
     const int frame_limit = platform::test_switches_now().exit_after_frames;
     for (int frames = 0; !app_done;) {
         MACIBM_event_proc();

@@ -38,6 +38,9 @@ int xdo::run(const std::string& command) const {
 
 void xdo::move(float x, float y) const {
     const int px = static_cast<int>(std::lround(x)), py = static_cast<int>(std::lround(height_ - y));
+    // --sync waits for the pointer to move, for many seconds when it is already there: step beside
+    // the point first, then onto it.
+    run("xdotool mousemove --window " + window_ + " " + std::to_string(px + 1) + " " + std::to_string(py));
     run("xdotool mousemove --sync --window " + window_ + " " + std::to_string(px) + " " + std::to_string(py));
 }
 

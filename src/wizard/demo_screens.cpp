@@ -1,0 +1,343 @@
+#include "wizard/demo_screens.h"
+
+#include <algorithm>
+
+#include "core/frame_clock.h"
+#include "core/localisation.h"
+#include "files/file_ops.h"
+#include "files/http.h"
+#include "files/launch.h"
+#include "files/paths.h"
+#include "install/checksum.h"
+#include "install/install_filter.h"
+#include "install/install_state.h"
+#include "install/prompts.h"
+#include "install/registration.h"
+#include "install/scheduler.h"
+#include "install/server_list.h"
+#include "shell/native_ui.h"
+#include "ui/buttons.h"
+#include "ui/text_fields.h"
+#include "ui/tt_font.h"
+#include "wizard/text_helpers.h"
+
+int accept_eula = 0;
+int demo_install_is_running = 0;
+
+namespace {
+
+std::string tr(const std::string& s) { return UTL_translate_string(s, 0); }
+
+const char* const demo_name = "Ventaro 9";
+
+// Kept for the whole run, across Back and Next.
+std::string parent_dir;
+std::string install_folder;
+std::string desktop_f;
+float totl_inst_rat = 0.0f;
+
+const char* const cancel_question =
+    "Are you sure you want to cancel the installation? This will delete the partially installed copy of the "
+    "Ventaro 9 demo.";
+
+// 1 Cancel, 0 Continue, 3 the question was closed another way.
+int ask_cancel() {
+    return abort_alert(tr(cancel_question), tr("Cancel"), tr("the demo installation and delete partial installation."),
+                       tr("Continue"), tr("the demo installation process."));
+}
+
+void set_demo_steps() {
+    step_names.clear();
+    step_funcs.clear();
+    const std::pair<const char*, screen_func> steps[] = {
+        {"Welcome", demo_start},           {"License", see_eula},       {"Check Servers", demo_get_updates},
+        {"Pick Destination", demo_pick_dest}, {"Install", demo_run_patch}, {"Finish", demo_done},
+    };
+    for (const auto& [name, func] : steps) {
+        step_names.push_back(tr(name));
+        step_funcs.push_back(func);
+    }
+}
+
+// Percent of the manifest archive received on stream 1: -1 while its length is unknown, 0 before
+// the stream has a connection.
+int manifest_percent(float& fraction) {
+    fraction = 0;
+    if (http.streams.size() < 2 || !http.streams[1]) return 0;
+    const down_class& d = *http.streams[1];
+    if (d.content_length < 0) return -1;
+    if (d.content_length == 0) {
+        fraction = 1;
+        return 100;
+    }
+    const double p = (double)d.bytes_done * 100.0 / (double)d.content_length;
+    fraction = (float)(p * 0.01);
+    return (int)p;
+}
+
+std::string status_line() {
+    switch (stg.file_status) {
+        case 0: return UTL_string_sub(tr("Deleting %1:file% because that file is no longer needed!"), crnt_file_name);
+        case 1:
+            return UTL_string_sub(
+                tr("Downloading and installing %1:file%, currently %2:progress%% done with that file."),
+                crnt_file_name, int_str((int)(stg.file_progress * 100)));
+        case 2: return UTL_string_sub(tr("Skipping %1:file% because it is already installed."), crnt_file_name);
+        case 3: return UTL_string_sub(tr("Skipping %1:file% because you don't need it."), crnt_file_name);
+        default: return "";
+    }
+}
+
+std::string install_body_text() {
+    if (totl_inst_rat <= 0.01f) return "";
+    const float downloaded = next.in_flight + next.comp_done;
+    const float elapsed = std::max(1.0f, xtim.real_time - next.start_time);
+    const float rate = downloaded / elapsed;
+    const float remaining = std::max(0.0f, stg.download_size - downloaded);
+    float left = 0;
+    const std::string time_left = seconds_left(remaining, rate, left) ? time_str(left) : std::string();
+    const int n = (int)servers.size();
+    std::string text = UTL_string_sub(
+        UTL_translate_plural(n, "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
+                             "About %1:time% left in the install, downloading at %2:rate% with %3:number% simultaneous servers."),
+        time_left, rate_str(rate), int_str(n));
+    for (int i = 0; i < n; ++i) {
+        const next_class::stream_info* s = i < (int)next.streams.size() ? &next.streams[i] : nullptr;
+        if (s && xtim.real_time < s->retry_time) {
+            const int secs = std::max(0, (int)(s->retry_time - xtim.real_time));
+            text += UTL_string_sub(
+                UTL_translate_plural(secs, "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
+                                     "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% seconds."),
+                servers[i].host, s->status, int_str(secs));
+        } else {
+            const float got = s ? s->this_pass + s->done : 0.0f;
+            text += UTL_string_sub(tr("\n\nDownloading at %1:rate% from %2:server%."), rate_str(got / elapsed),
+                                   servers[i].host);
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string eula_text() {
+    return UTL_string_sub(
+        tr("Quillon Research grants you a free license to use this web demo of Ventaro 9 on the following terms. "
+           "Tick \"I agree!\" below to accept them.\n\nYou may install the demo on your own computers and use it for "
+           "personal, non-commercial purposes. You may not sell, rent or modify it. Commercial use needs a separate "
+           "license: see http://%1:web host%/RUD.html.\n\nThe demo is provided as is, without warranty of any kind. "
+           "As far as the law allows, Quillon Research is not liable for any damage arising from its use. The demo "
+           "is for entertainment only and must not be used for real-world navigation."),
+        server_list_host);
+}
+
+int demo_start(int first_frame, wizard_screen& w) {
+    if (first_frame) {
+        accept_eula = 0;
+        locate_all_ventaros();
+        set_demo_steps();
+        next.reset_all_streams();
+    }
+    wizard_title(w, "Welcome");
+    w.show_prefs = 1;
+    w.text = tr("I will guide you through the process of installing the web demo of Ventaro 9.");
+    if (!all_vsystems.empty())
+        w.text += tr("\n\nWarning: you already have Ventaro 9 installed on this computer.  Are you sure you want to "
+                     "install a new demo copy of Ventaro 9?");
+    w.next_screen = see_eula;
+    BTN_bool(250, 270, &stg.get_beta,
+             tr("|Get the new beta as a demo if available. Leave this off unless you want to participate in the "
+                "Ventaro beta program!"),
+             0);
+    return 0;
+}
+
+int see_eula(int, wizard_screen& w) {
+    wizard_title(w, "End User License Agreement");
+    w.text = eula_text();
+    w.back_screen = demo_start;
+    w.next_screen = accept_eula ? demo_get_updates : nullptr;
+    BTN_bool(250, 300, &accept_eula, tr("|-I agree!"), 0);
+    return 0;
+}
+
+int demo_get_updates(int first_frame, wizard_screen& w) {
+    if (first_frame && stg.stage == 3) stg.stage = 1;
+    wizard_title(w, "Check Servers");
+    w.back_screen = see_eula;
+    w.next_screen = nullptr;
+    UTL_download_directory();
+    if (servers.empty()) {
+        w.text = tr("I am contacting ") + server_list_host + tr(" to find a demo server.");
+        return 0;
+    }
+    switch (stg.stage) {
+        case 1: w.text = tr("I am processing information about the available demo."); return 0;
+        case 2: w.text = tr("There was a problem reading information from the servers."); return 0;
+        case 0: break;
+        default:
+            w.back_screen = nullptr;
+            w.next_screen = demo_pick_dest;
+            return 1;
+    }
+    const int i = stg.manifest_server >= 0 && stg.manifest_server < (int)servers.size() ? stg.manifest_server : 0;
+    w.text = UTL_string_sub(tr("I am downloading demo info from %1:server name%."), servers[i].host);
+    float fraction = 0;
+    const int percent = manifest_percent(fraction);
+    if (percent == -1) {
+        w.progress_text = tr(
+            "I am checking the net for the latest version of Ventaro 9 right now, and I am connecting to the server...");
+        w.progress = -0.01f;
+    } else {
+        w.progress_text = UTL_string_sub(
+            tr("I am checking the net for the latest version of Ventaro 9 right now, and I am %1:progress%% done "
+               "checking."),
+            int_str(percent));
+        w.progress = fraction;
+    }
+    return 0;
+}
+
+int demo_pick_dest(int first_frame, wizard_screen& w) {
+    static int changed = 0;
+    if (first_frame && demo_install_is_running) {
+        if (ask_cancel() == 0) {
+            w.next_screen = demo_run_patch;
+            return 1;
+        }
+        recursive_delete_folder(dest_dir_path);
+        demo_install_is_running = 0;
+    }
+    if (first_frame) {
+        next.reset_all_streams();
+        get_OS_abs_path(os_dir_desktop, desktop_f);
+        changed = 1;
+    }
+    if (parent_dir.empty()) {
+        get_OS_abs_path(os_dir_default_apps, parent_dir);
+        install_folder = UTL_string_sub(tr("%1:install name% Demo"), demo_name);
+        changed = 1;
+    }
+    wizard_title(w, "Pick Install Destination for %1:install%.", &install_name);
+    w.back_screen = see_eula;
+    w.next_screen = demo_run_patch;
+
+    const std::string change_label = tr("Change Destination");
+    const int bw = (int)(OGL_measure_string(change_label) + 21);
+    if (BTN_action(290, 203, (float)bw, 0, 1, change_label, "-")) {
+        if (GetFilePathFromUser(2, tr("Pick a folder to install the Ventaro 9 demo into."), tr("Select"), 1, parent_dir,
+                                parent_dir)) {
+            changed = 1;
+            if (parent_dir != "/") parent_dir += "/";
+        }
+    }
+    const std::string name_label = tr("Install Name:");
+    const int lw = (int)OGL_measure_string(name_label);
+    const int x = (int)(bw * 0.5 + 300 + 10 + lw);
+    if (BTN_enterstring((float)x, 200, &install_folder, 256, "-" + name_label, (float)(760 - x), 0)) changed = 1;
+
+    if (install_folder.empty()) {
+        dest_dir_path = parent_dir;
+        w.next_screen = nullptr;
+        w.text = tr("Please pick a name for your Ventaro 9 installation...");
+        return 0;
+    }
+    dest_dir_path = parent_dir + install_folder + "/";
+    if (dir_exists(dest_dir_path)) {
+        w.next_screen = nullptr;
+        w.text = UTL_string_sub(tr("The folder '%1:install name%' already exists inside the folder '%2:parent "
+                                   "folder%'.\n\nPlease change the install name or destination."),
+                                install_folder, parent_dir);
+        return 0;
+    }
+    w.text = UTL_string_sub(tr("I will create the folder '%1:install name%' inside the folder '%2:parent folder%'."),
+                            install_folder, parent_dir);
+    if (parent_dir == desktop_f)
+        w.text += UTL_string_sub(tr("\n\n(The folder %1:install name% will appear on your desktop.)"), install_folder);
+    if (changed) {
+        changed = 0;
+        int counter = 0;
+        float fraction = 0;
+        while (!checksum_directory(counter, 0, fraction)) {
+        }
+        set_install_filter(1, 1);
+        scenery_take_none();
+        recalc_disk_sizes();
+    }
+    const int enough = UTIL_disk_space(
+        tr("You have enough free disk space to install the Ventaro 9 demo at this location."),
+        tr("You do not have enough free disk space to install the Ventaro 9 demo at this location. You can install to "
+           "a different location, or save disk space by installing only some of the global scenery."));
+    OGL_string(50, 220, 130, UTIL_disk_space_text(), 560, cs_regular, just_left);
+    if (!enough) w.next_screen = nullptr;
+    return 0;
+}
+
+bool demo_run_quit_func() {
+    if (ask_cancel() == 0) return false;
+    recursive_delete_folder(dest_dir_path);
+    return true;
+}
+
+int demo_run_patch(int, wizard_screen& w) {
+    if (!demo_install_is_running) {
+        if (!choose_files() || make_dirs() != 0) {
+            w.next_screen = demo_pick_dest;
+            return 1;
+        }
+        next.reset_all_streams();
+        demo_install_is_running = 1;
+        register_new_ventaro();
+    }
+    wizard_title(w, "Installing");
+    const double t0 = (double)xtim_class::microsecs() / 1e6;
+    for (;;) {
+        if (grab_files()) {
+            next.reset_all_streams();
+            w.back_screen = nullptr;
+            w.next_screen = demo_done;
+            demo_install_is_running = 0;
+            return 1;
+        }
+        const float dt = xtim.frame_period;
+        const float target = install_fraction(next.uncomp_done, stg.needed_space);
+        totl_inst_rat = (1 - 5 * dt) * totl_inst_rat + 5 * dt * target;
+        totl_inst_rat = std::clamp(totl_inst_rat, 0.0f, 1.0f);
+        w.text = install_body_text();
+        w.progress_text = status_line();
+        w.progress = totl_inst_rat;
+        w.back_screen = demo_pick_dest;
+        w.next_screen = nullptr;
+        w.quit_func = demo_run_quit_func;
+        if ((double)xtim_class::microsecs() / 1e6 >= t0 + 0.02) return 0;
+    }
+}
+
+int demo_done(int, wizard_screen& w) {
+    w.back_screen = nullptr;
+    w.next_screen = wizard_quit;
+    wizard_title(w, "Finshed Web Demo Install");
+    if (stg.error_flag) {
+        w.text = tr("There were problem installing the Ventaro 9 web demo - it may not be usable.");
+        return 0;
+    }
+    w.text = UTL_string_sub(tr("I have finished installing the Ventaro 9 web demo at: %1:file path%."), dest_dir_path);
+    w.choice_labels.push_back(tr("Fly Ventaro 9 Now"));
+    w.choice_screens.push_back(dvd_do_run_sim);
+    return 0;
+}
+
+int dvd_do_run_sim(int first_frame, wizard_screen&) {
+    // A launch that failed once is not tried again every frame.
+    if (first_frame) launch_app(dest_dir_path + "Ventaro" + ".app", "", 1);
+    return 0;
+}
+
+void demo_screens_reset_for_test() {
+    accept_eula = 0;
+    demo_install_is_running = 0;
+    parent_dir.clear();
+    install_folder.clear();
+    desktop_f.clear();
+    totl_inst_rat = 0;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The web demo flow, the road the installer starts on: Welcome, License, Check Servers, Pick
+// Destination, Install, Finish; and the launch of an installed copy, shared with the other flows.
+#include <string>
+
+#include "wizard/wizard_frame.h"
+
+extern int accept_eula;               // the licence check box
+extern int demo_install_is_running;   // from the start of the install work until it ends or is cancelled
+
+int demo_start(int first_frame, wizard_screen& screen);
+int see_eula(int first_frame, wizard_screen& screen);
+int demo_get_updates(int first_frame, wizard_screen& screen);
+int demo_pick_dest(int first_frame, wizard_screen& screen);
+int demo_run_patch(int first_frame, wizard_screen& screen);
+int demo_done(int first_frame, wizard_screen& screen);
+int dvd_do_run_sim(int first_frame, wizard_screen& screen);
+// Quit on the Install screen: false keeps installing; true deletes the partial copy and lets the
+// program end.
+bool demo_run_quit_func();
+
+// The licence the License screen shows, filled with the maker's web host.
+std::string eula_text();
+// Forgets the screens' remembered choices (tests start each case from nothing).
+void demo_screens_reset_for_test();

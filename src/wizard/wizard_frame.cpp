@@ -1,0 +1,182 @@
+#include "wizard/wizard_frame.h"
+
+#include <cstdio>
+
+#include "core/app_globals.h"
+#include "core/localisation.h"
+#include "core/mouse_record.h"
+#include "platform/test_switches.h"
+#include "render/gl_api.h"
+#include "render/ogl_draw.h"
+#include "render/palette.h"
+#include "render/tex_flags.h"
+#include "shell/native_ui.h"
+#include "ui/buttons.h"
+#include "ui/frames.h"
+#include "ui/panel_record.h"
+#include "ui/tt_font.h"
+#include "wizard/demo_screens.h"
+#include "wizard/prefs_panel.h"
+
+screen_func g_wizard = demo_start;
+std::vector<std::string> step_names;
+std::vector<screen_func> step_funcs;
+
+const float btn_cuts[8][6] = {
+    {0, 0, 0, 0, 0, 0},
+    {56, 91, 96, 75, 54, 60},
+    {145, 172, 181, 144, 212, 156},
+    {246, 284, 256, 211, 312, 269},
+    {357, 477, 422, 346, 480, 421},
+    {489, 695, 611, 422, 673, 606},
+    {605, 874, 762, 501, 840, 789},
+    {691, 958, 859, 616, 921, 892},
+};
+
+const char* const order_page_url = "http://" VENTARO_SERVER_HOST "/order.html";
+
+namespace {
+
+screen_func last = nullptr;
+std::string title_english;
+
+enum bar_label { label_quit = 0, label_back = 1, label_next = 2, label_order = 5, label_prefs = 6 };
+
+// Rows of the art, t at the bottom and top edge: hovered, held, normal or disabled.
+constexpr float look_t[3][2] = {{0.0f, 0.171875f}, {0.1796875f, 0.3515625f}, {0.359375f, 0.53125f}};
+
+void log_screen(const wizard_screen& w) {
+    std::string line = "screen: " + title_english;
+    if (w.title != title_english) line += " = " + w.title;
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void draw_background() {
+    const float W = (float)wins.win_px_w, H = (float)wins.win_px_h;
+    OGL_2dquad(tex_ref_background, 113, 1.0f, 0, H, 0, H / 1024, W, H, W / 1024, H / 1024, W, 0, W / 1024, 0, 0, 0,
+               0, 0, 1, ogl_al_none, 0);
+}
+
+void draw_step_list() {
+    for (size_t i = 0; i < step_names.size(); ++i) {
+        const bool here = i < step_funcs.size() && step_funcs[i] == g_wizard;
+        OGL_string(here ? 73 : 50, 30, 480 - 20.0f * (float)i, step_names[i], 170, here ? cs_bold : cs_regular,
+                   just_left);
+    }
+}
+
+void draw_progress(const wizard_screen& w) {
+    if (!(w.progress >= 0)) return;
+    float fill = 520 * (0.96f * w.progress + 0.04f);
+    if (fill > 520) fill = 520;
+    BTN_frame1(4, 500 - wins.off_x, 155 - wins.off_y, 520, 0);
+    BTN_frame1(5, 240 + fill / 2 - wins.off_x, 155 - wins.off_y, fill, 0);
+    OGL_string(12, 242, 120, w.progress_text, 520, cs_regular, just_left);
+}
+
+// The bottom bar; writes g_wizard for Next and Back.
+void draw_bottom_bar(const wizard_screen& w) {
+    const bool last_screen = w.next_screen == wizard_quit;
+    if (!last_screen) {
+        int q = 0;
+        if (interface_rect(30, 12, label_quit, 1, &q, 1, 0)) {
+            if (!w.quit_func || w.quit_func()) app_done = 1;
+        }
+        int p = 0;
+        if (interface_rect((float)(q + 40), 12, label_prefs, 1, &p, w.show_prefs, w.show_prefs ? 0 : 2) &&
+            w.show_prefs)
+            wizard_prefs_open();
+    }
+    if (interface_rect(400, 12, label_order, 0, nullptr, 1, 0)) go_to_URL(order_page_url);
+    int n = 0;
+    const int has_next = w.next_screen != nullptr;
+    if (interface_rect(770, 12, last_screen ? label_quit : label_next, -1, &n, has_next, has_next ? 0 : 2) &&
+        has_next)
+        g_wizard = w.next_screen;
+    const int has_back = w.back_screen != nullptr;
+    if (interface_rect((float)(760 - n), 12, label_back, -1, nullptr, has_back, has_back ? 0 : 2) && has_back)
+        g_wizard = w.back_screen;
+}
+
+}  // namespace
+
+void wizard_title(wizard_screen& screen, const std::string& english, const std::string* value) {
+    title_english = value ? UTL_string_sub(english, *value) : english;
+    screen.title = UTL_translate_string(english, 0);
+    if (value) screen.title = UTL_string_sub(screen.title, *value);
+}
+
+void APP_update() {
+    colr.col_assign(113, 1, 1, 1);
+    draw_background();
+    BTN_frame2(23, 10, 50, 190, 453, "", 1);
+    BTN_frame2(23, 210, 50, 580, 453, "", 1);
+    draw_step_list();
+    if (!g_wizard) {
+        app_done = 1;
+        return;
+    }
+
+    wizard_screen w;
+    const int first = g_wizard != last;
+    title_english.clear();
+    const screen_func called = g_wizard;
+    const int result = called(first, w);
+    last = called;
+    if (first && platform::test_switches_now().screen_log) log_screen(w);
+
+    OGL_string(12, 500, 480, w.title, 540, cs_bold, just_centre);
+    OGL_string(12, 230, 440, w.text, 540, cs_regular, just_left);
+    for (size_t j = 0; j < w.choice_labels.size(); ++j) {
+        if (BTN_action(500, 350 - 25.0f * (float)j, 250, 0, 1, w.choice_labels[j], "-") && j < w.choice_screens.size())
+            g_wizard = w.choice_screens[j];
+    }
+    draw_progress(w);
+    draw_bottom_bar(w);
+    if (result && w.next_screen) g_wizard = w.next_screen;
+}
+
+int interface_rect(float x, float y, int label, int align, int* width, int enabled, int style) {
+    const int lang = mnw.lang >= 0 && mnw.lang < 6 ? mnw.lang : 0;
+    const float c0 = btn_cuts[label][lang], c1 = btn_cuts[label + 1][lang];
+    const float w = c1 - c0;
+    if (width) *width = (int)(w + 20);
+    float left = x;
+    if (align == 0) left = x - w / 2;
+    if (align == -1) left = x - w;
+    const float right = left + w, top = y + 22;
+    colr.col_assign(113, 1, 1, 1);
+
+    const bool inside = mnw.mouse_x >= left && mnw.mouse_x <= right && mnw.mouse_y >= y && mnw.mouse_y <= top;
+    int frame_style = 11, look = 2;
+    if (enabled && inside) {
+        frame_style = mnw.mouse_held ? 12 : 11;
+        look = mnw.mouse_held ? 1 : 0;
+    } else if (style == 2) {
+        frame_style = 13;
+    }
+    BTN_frame1(frame_style, (left + right) / 2, y + 10.5f, w + 20, 0);
+    const float alpha = (look == 2 && style == 2) ? 0.5f : 1.0f;
+    const float s0 = c0 / 1024, s1 = c1 / 1024, tb = look_t[look][0], tt = look_t[look][1];
+    OGL_2dquad(tex_ref_elements, 113, alpha, left, y, s0, tb, left, top, s0, tt, right, top, s1, tt, right, y, s1, tb, 1,
+               ogl_al_blend, 0);
+    // Mesa's immediate mode can keep this alpha through the next three-component colour, which
+    // would draw the following button's frame half transparent.
+    if (alpha < 1) gl.glColor4f(1, 1, 1, 1);
+    return mnw.click_hit && inside ? 1 : 0;
+}
+
+int wizard_quit(int, wizard_screen&) {
+    app_done = 1;
+    return 1;
+}
+
+void function_key(int) {}
+
+void APP_handlemenu(int) {}
+
+void wizard_frame_reset_for_test() {
+    last = nullptr;
+    title_english.clear();
+}

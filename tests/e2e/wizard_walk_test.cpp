@@ -1,0 +1,187 @@
+// The whole program on a private X server, clicked through as a person would: the web demo road
+// from Welcome to a launched demo, served by nginx mirrors through the proxy preferences, and a
+// run in French that leaves by Quit.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "demo_set/demo_set.h"
+#include "support/install_set.h"
+#include "support/nginx_mirror.h"
+#include "support/program_run.h"
+#include "support/temp_dir.h"
+#include "support/xdo.h"
+#include "support/xvfb.h"
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::string> kMirrors{"mirror1.demo.test", "mirror2.demo.test", "mirror3.demo.test"};
+
+// Centre of a bottom-bar button (English art): Next's right edge at 770, Quit's left edge at 30.
+struct point {
+    float x, y;
+};
+constexpr point kNextEnglish{770 - 89 / 2.0f, 23};
+constexpr point kNextFrench{770 - 112 / 2.0f, 23};
+constexpr point kQuitFrench{30 + 91 / 2.0f, 23};
+constexpr point kAgreeBox{250, 303};
+constexpr point kFirstChoice{500, 350};
+
+class WizardWalk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Paced mirrors keep the Install screen up for a few seconds.
+        const long long rate = 600000;
+        nginx = std::make_unique<nginx_mirrors>(std::vector<mirror>{{kMirrors[0], mirror::mode::serve, rate},
+                                                                    {kMirrors[1], mirror::mode::serve, rate},
+                                                                    {kMirrors[2], mirror::mode::serve, rate},
+                                                                    {VENTARO_SERVER_HOST}});
+        set = demo_install_set();
+        std::vector<list_server> list;
+        for (const auto& n : kMirrors) {
+            write_install_set(nginx->root(n), set);
+            list.push_back({n, "/", n});
+        }
+        write_file(nginx->root(VENTARO_SERVER_HOST) + "serverlist9.txt",
+                   server_list_text(demo_set_install_name, list));
+        box = std::make_unique<program_sandbox>(t.path());
+        box->env["SDL_VIDEODRIVER"] = "x11";
+        box->env["DISPLAY"] = x.display();
+        box->env["VENTARO_TEST_EXIT_AFTER_FRAMES"] = "0";
+        box->env["VENTARO_TEST_SCREEN_LOG"] = "1";
+    }
+
+    std::vector<std::string> args(const std::string& lang) const {
+        const std::string port = std::to_string(nginx->port());
+        return {"--lang=" + lang, "--pref:_proxy_host=127.0.0.1", "--pref:_proxy_port_int=" + port,
+                "--pref:_proxy_port=" + port};
+    }
+
+    // Waits until standard output holds the line; false on time-out.
+    bool wait_for_line(const std::string& line, int timeout_seconds) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            if (("\n" + read_file(box->out_path())).find("\n" + line + "\n") != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
+    // The screen-log lines, in order.
+    std::vector<std::string> screens() const {
+        std::vector<std::string> out;
+        const std::string text = read_file(box->out_path());
+        for (size_t at = 0; (at = text.find("screen: ", at)) != std::string::npos;) {
+            const size_t end = text.find('\n', at);
+            out.push_back(text.substr(at + 8, end - at - 8));
+            at = end;
+        }
+        return out;
+    }
+
+    // Clicks until the line shows, for buttons whose second press does nothing on the next screen
+    // (a press in the program's first frames can go unseen).
+    bool click_until(const xdo& d, point p, const std::string& line, int tries = 4, int seconds_each = 5) const {
+        for (int i = 0; i < tries; ++i) {
+            d.click(p.x, p.y);
+            if (wait_for_line(line, seconds_each)) return true;
+        }
+        return false;
+    }
+
+    // A picture of each screen when VENTARO_TEST_SHOTS names a folder (for looking at the layout).
+    void shot(const xdo& d, const std::string& name) const {
+        if (const char* dir = std::getenv("VENTARO_TEST_SHOTS")) d.screenshot(std::string(dir) + "/" + name + ".png");
+    }
+
+    std::map<std::string, std::string> installed_tree(const std::string& root) const {
+        std::map<std::string, std::string> out;
+        for (const auto& e : fs::recursive_directory_iterator(root))
+            if (e.is_regular_file() && !e.is_symlink())
+                out[e.path().string().substr(root.size())] = md5_hex(read_file(e.path().string()));
+        return out;
+    }
+
+    temp_dir t;
+    xvfb x;
+    std::unique_ptr<nginx_mirrors> nginx;
+    install_set set;
+    std::unique_ptr<program_sandbox> box;
+};
+
+TEST_F(WizardWalk, WebDemoRoadFromWelcomeToTheLaunchedDemo) {
+    ASSERT_TRUE(x.running());
+    auto run = box->start(args("en"));
+    xdo d(x.display(), run.pid());
+    ASSERT_TRUE(d.found()) << run.err();
+
+    ASSERT_TRUE(wait_for_line("screen: Welcome", 60)) << run.err();
+    shot(d, "1 welcome");
+    ASSERT_TRUE(click_until(d, kNextEnglish, "screen: End User License Agreement")) << read_file(box->out_path());
+
+    // Next stays disabled until the licence is ticked.
+    EXPECT_FALSE(click_until(d, kNextEnglish, "screen: Check Servers", 1, 2));
+    d.click(kAgreeBox.x, kAgreeBox.y);
+    shot(d, "2 license");
+    if (!click_until(d, kNextEnglish, "screen: Check Servers", 2)) {
+        d.click(kAgreeBox.x, kAgreeBox.y);   // the tick went unseen
+        ASSERT_TRUE(click_until(d, kNextEnglish, "screen: Check Servers")) << read_file(box->out_path());
+    }
+
+    const std::string dest_title = std::string("screen: Pick Install Destination for ") + demo_set_install_name + ".";
+    ASSERT_TRUE(wait_for_line(dest_title, 60)) << run.err() << read_file(box->out_path());
+    shot(d, "3 destination");
+    ASSERT_TRUE(click_until(d, kNextEnglish, "screen: Installing")) << read_file(box->out_path());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    shot(d, "4 install");
+
+    ASSERT_TRUE(wait_for_line("screen: Finshed Web Demo Install", 180)) << run.err() << read_file(box->out_path());
+    shot(d, "5 finish");
+    d.click(kFirstChoice.x, kFirstChoice.y);
+    EXPECT_EQ(run.wait_exit(30), 1) << run.err();
+
+    const std::vector<std::string> expected{"Welcome",
+                                            "End User License Agreement",
+                                            "Check Servers",
+                                            std::string("Pick Install Destination for ") + demo_set_install_name + ".",
+                                            "Installing",
+                                            "Finshed Web Demo Install"};
+    EXPECT_EQ(screens(), expected);
+
+    const std::string dest = box->home() + "/Desktop/Ventaro 9 Demo/";
+    std::map<std::string, std::string> want;
+    for (const auto& f : set.files)
+        if (!f.gone) want[f.path.substr(f.path.find('/') + 1)] = md5_hex(f.bytes);
+    want["Output/demo started.txt"] = md5_hex("Ventaro 9 web demo started: \n");
+    EXPECT_EQ(installed_tree(dest), want);
+    EXPECT_EQ(read_file(box->home() + "/.config/ventaro_install.txt"), dest + "\n");
+}
+
+TEST_F(WizardWalk, FrenchRunShowsFrenchTitlesAndQuitEndsIt) {
+    ASSERT_TRUE(x.running());
+    auto run = box->start(args("fr"));
+    xdo d(x.display(), run.pid());
+    ASSERT_TRUE(d.found()) << run.err();
+
+    ASSERT_TRUE(wait_for_line("screen: Welcome = Bienvenue", 60)) << run.err() << read_file(box->out_path());
+    shot(d, "fr welcome");
+    ASSERT_TRUE(click_until(d, kNextFrench, "screen: End User License Agreement = Contrat de licence utilisateur final"))
+        << read_file(box->out_path());
+    shot(d, "fr license");
+    d.click(kQuitFrench.x, kQuitFrench.y);
+    EXPECT_EQ(run.wait_exit(30), 0) << run.err();
+    EXPECT_FALSE(fs::exists(box->home() + "/Desktop/Ventaro 9 Demo"));
+}
+
+}  // namespace
