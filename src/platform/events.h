@@ -5,6 +5,8 @@
 //   [x] mouse buttons (secondary button flagged), wheel steps, window size changes, exposure,
 //       activation, and the close box / quit request
 //   [x] the mouse position in a window's content pixels, warping it, hiding the cursor
+//   [x] characters that come without a key SDL can name (keys xdotool remaps, input-method
+//       text, the rest of a multi-character text) as a press and release of their own
 //   [x] a test queue of made-up events served before the system's, and a made-up mouse position
 //   [ ] dead keys and input methods: a composed character arrives, the dead key itself gives none
 //   [ ] the shifted character of punctuation keys on layouts other than US
