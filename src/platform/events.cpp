@@ -17,6 +17,15 @@ std::deque<input_event>& test_queue() {
     return q;
 }
 
+// Events one SDL event gave beyond the first.
+std::deque<input_event>& pending() {
+    static std::deque<input_event> q;
+    return q;
+}
+
+// Physical key of text that came without a key SDL could name.
+constexpr int kTextOnlyKey = 128 + SDL_SCANCODE_UNKNOWN;
+
 struct test_mouse_t {
     bool set = false;
     int x = 0, y = 0;
@@ -32,18 +41,43 @@ int modifiers_of(Uint16 m) {
     return out;
 }
 
-// First code point of a UTF-8 text.
-uint32_t first_code_point(const char* s) {
+// The code point at s (0 for a malformed one); *next is where the next one starts.
+uint32_t code_point_at(const char* s, const char** next) {
     const auto* u = reinterpret_cast<const unsigned char*>(s);
+    *next = s;
     if (!u[0]) return 0;
+    *next = s + 1;
     if (u[0] < 0x80) return u[0];
     int extra = u[0] >= 0xF0 ? 3 : u[0] >= 0xE0 ? 2 : 1;
     uint32_t cp = u[0] & (0x3F >> extra);
     for (int i = 1; i <= extra; ++i) {
         if ((u[i] & 0xC0) != 0x80) return 0;
         cp = (cp << 6) | (u[i] & 0x3F);
+        *next = s + i + 1;
     }
     return cp;
+}
+
+// Characters typed without a key of their own (a key SDL cannot name, such as one xdotool
+// remaps, or text an input method commits): one press and release each.
+void queue_text_keys(const char* text, uint32_t window, int modifiers) {
+    for (const char* p = text; *p;) {
+        const char* next;
+        const uint32_t cp = code_point_at(p, &next);
+        p = next;
+        if (!cp) continue;
+        input_event e;
+        e.window = window;
+        e.key_code = kTextOnlyKey;
+        e.modifiers = modifiers;
+        e.ch = cp;
+        e.lower = cp < 0x80 && cp >= 'A' && cp <= 'Z' ? cp | 0x20 : cp < 0x80 ? cp : 0;
+        e.upper = us_shifted(e.lower);
+        e.kind = ev_key_down;
+        pending().push_back(e);
+        e.kind = ev_key_up;
+        pending().push_back(e);
+    }
 }
 
 bool is_modifier_key(SDL_Scancode s) {
@@ -74,13 +108,22 @@ bool translate(const SDL_Event& ev, input_event& e) {
             if (SDL_PeepEvents(&text, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 &&
                 text.type == SDL_TEXTINPUT) {
                 SDL_PeepEvents(&text, 1, SDL_GETEVENT, SDL_TEXTINPUT, SDL_TEXTINPUT);
-                e.ch = first_code_point(text.text.text);
+                const char* rest;
+                e.ch = code_point_at(text.text.text, &rest);
+                queue_text_keys(rest, e.window, e.modifiers);
             } else if ((e.modifiers & mod_control) && e.lower >= 'a' && e.lower <= 'z') {
                 e.ch = e.lower & 0x1F;
             }
         }
         return true;
     }
+    case SDL_TEXTINPUT:
+        // Text no key event claimed.
+        queue_text_keys(ev.text.text, ev.text.windowID, modifiers_of(SDL_GetModState()));
+        if (pending().empty()) return false;
+        e = pending().front();
+        pending().pop_front();
+        return true;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         e.kind = ev.type == SDL_MOUSEBUTTONDOWN ? ev_mouse_down : ev_mouse_up;
@@ -122,6 +165,11 @@ bool next_event(input_event& e, int wait_ms) {
     if (!test_queue().empty()) {
         e = test_queue().front();
         test_queue().pop_front();
+        return true;
+    }
+    if (!pending().empty()) {
+        e = pending().front();
+        pending().pop_front();
         return true;
     }
     if (!video_running()) return false;
@@ -195,6 +243,7 @@ void set_test_mouse(gl_window*, int x, int y) {
 
 void clear_test_input() {
     test_queue().clear();
+    pending().clear();
     g_test_mouse = {};
 }
 

@@ -6,6 +6,8 @@
 //       activation, and the close box / quit request
 //   [x] the mouse position in a window's content pixels, warping it, hiding the cursor, the
 //       standard arrow shape
+//   [x] characters that come without a key SDL can name (keys xdotool remaps, input-method
+//       text, the rest of a multi-character text) as a press and release of their own
 //   [ ] themed cursor shapes other than the arrow (the program draws its own pictures)
 //   [x] a test queue of made-up events served before the system's, and a made-up mouse position
 //   [ ] dead keys and input methods: a composed character arrives, the dead key itself gives none

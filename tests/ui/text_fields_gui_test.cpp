@@ -1,0 +1,175 @@
+// A text field in a real window under Xvfb: xdotool types into it, text another client put on
+// the clipboard with xclip is pasted into it byte for byte, and what the field copies is what
+// xclip reads back. The frames run on a moved frame clock while the other programs work; set
+// VENTARO_TEST_SCREENSHOT to a path to keep a picture of the field.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "../render/recorded_draw.h"
+#include "core/mouse_record.h"
+#include "platform/clock.h"
+#include "platform/gl_window.h"
+#include "render/background.h"
+#include "render/gl_api.h"
+#include "render/interface_art.h"
+#include "render/view.h"
+#include "shell/event_pump.h"
+#include "shell/windows.h"
+#include "support/temp_dir.h"
+#include "support/xvfb.h"
+#include "ui/focus.h"
+#include "ui/text_fields.h"
+
+extern char** environ;
+
+namespace {
+
+std::string g_text;
+int g_changes = 0;
+
+void draw_host() {
+    OGL_plot_back_col();
+    g_changes += BTN_enterstring(200, 300, &g_text, 120, "Name|(any){What to call it", 300, 1);
+}
+
+void frame() {
+    platform::test_clock_advance(16667);
+    MACIBM_event_proc();
+}
+
+// Runs a program while the frames go on (the window must keep answering the X server, and
+// xclip asks this process for the clipboard). Its standard output goes to out when given.
+int run_framing(const std::vector<std::string>& args, std::string* out = nullptr) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    // xclip -i leaves a child serving the selection: it must not hold the pipe open.
+    if (out) posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+    else posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = ::posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(fds[1]);
+    if (rc != 0) {
+        ::close(fds[0]);
+        return -1;
+    }
+    int status = -1;
+    bool open = true, reaped = false;
+    // Bounded: about 30 s of frames.
+    for (int i = 0; i < 1800 && (open || !reaped); ++i) {
+        frame();
+        pollfd p{fds[0], POLLIN, 0};
+        if (open && ::poll(&p, 1, 0) > 0) {
+            char buf[4096];
+            const ssize_t n = ::read(fds[0], buf, sizeof buf);
+            if (n > 0 && out) out->append(buf, static_cast<std::size_t>(n));
+            if (n == 0 || (n < 0 && errno != EINTR)) open = false;
+        }
+        if (!reaped && ::waitpid(pid, &status, WNOHANG) == pid) reaped = true;
+    }
+    ::close(fds[0]);
+    if (!reaped) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return -1;
+    }
+    for (int i = 0; i < 10; ++i) frame();   // what arrived last is handled
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class FieldOnX : public ::testing::Test {
+protected:
+    void SetUp() override {
+        drawtest::link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf", "interface.png", "map.png",
+                                         "background.png", "elements_English.png"});
+        drawtest::fill_degree_tables();
+        platform::test_clock_set(1000000);
+    }
+    void TearDown() override {
+        frame_hooks = frame_hooks_t{};
+        platform::test_clock_release();
+    }
+    testsupport::temp_dir tmp;
+};
+
+TEST_F(FieldOnX, TypingPastingAndCopyingThroughTheDesktop) {
+    testsupport::xvfb server;
+    ASSERT_TRUE(server.running());
+    setenv("DISPLAY", server.display().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    wins.windowed_w = 800;
+    wins.windowed_h = 600;
+    ASSERT_EQ(cons.cons_make(0), 1) << platform::window_error();
+    glExt.init_extensions();
+    reno.reno_init();
+    scratch_array = TEX_scratch_aligned_start();
+    tman.TEX_init();
+    TEX_load_interface_art();
+    frame_hooks.app_update = &draw_host;
+    wins.panel_id = -1;
+    for (int i = 0; i < 10; ++i) frame();
+    ASSERT_EQ(wins.panel_id, 0);
+    OGL_pix_specs(0);
+
+    std::string xid;
+    ASSERT_EQ(testsupport::run_with_display(server.display(), {"xdotool", "search", "--name", "Ventaro Installer"},
+                                            &xid),
+              0);
+    xid = xid.substr(0, xid.find('\n'));
+    ASSERT_EQ(run_framing({"xdotool", "windowfocus", "--sync", xid}), 0);
+    ASSERT_NE(focus_id, 0) << "the field took the focus by itself";
+
+    // Typed, with non-ASCII in two-byte letters.
+    const std::string typed = "Gr\xC3\xBC\xC3\x9F" "e \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";   // Grüße Привет
+    ASSERT_EQ(run_framing({"xdotool", "type", "--delay", "80", typed}), 0);
+    EXPECT_EQ(g_text, typed);
+    EXPECT_GT(g_changes, 0);
+
+    // Another client's text, pasted over the whole text: its line breaks become blanks.
+    const std::string theirs = "Zeile eins\n\xE2\x9C\x88 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x9B\xA9\n";
+    testsupport::write_file(tmp / "theirs.txt", theirs);
+    ASSERT_EQ(run_framing({"xclip", "-selection", "clipboard", "-i", tmp / "theirs.txt"}), 0);
+    ASSERT_EQ(run_framing({"xdotool", "key", "--delay", "80", "Home", "shift+End", "ctrl+v"}), 0);
+    EXPECT_EQ(g_text, "Zeile eins \xE2\x9C\x88 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x9B\xA9");
+
+    // Part of it copied reaches xclip.
+    ASSERT_EQ(run_framing({"xdotool", "key", "--delay", "80", "Home", "Right", "Right", "Right", "Right", "Right",
+                           "Right", "shift+End", "ctrl+c"}),
+              0);
+    std::string read_back;
+    ASSERT_EQ(run_framing({"xclip", "-selection", "clipboard", "-o", "-t", "UTF8_STRING"}, &read_back), 0);
+    EXPECT_EQ(read_back, "eins \xE2\x9C\x88 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x9B\xA9");
+
+    // Cut leaves the head; the picture shows the field with its selection.
+    ASSERT_EQ(run_framing({"xdotool", "key", "--delay", "80", "ctrl+x", "shift+Left", "shift+Left"}), 0);
+    EXPECT_EQ(g_text, "Zeile ");
+    read_back.clear();
+    ASSERT_EQ(run_framing({"xclip", "-selection", "clipboard", "-o", "-t", "UTF8_STRING"}, &read_back), 0);
+    EXPECT_EQ(read_back, "eins \xE2\x9C\x88 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x9B\xA9");
+
+    const char* keep = std::getenv("VENTARO_TEST_SCREENSHOT");
+    const std::string shot = keep && *keep ? std::string(keep) : tmp / "field.png";
+    EXPECT_EQ(run_framing({"import", "-window", "root", shot}), 0);
+    EXPECT_TRUE(testsupport::exists(shot));
+
+    frame_hooks.app_update = nullptr;
+    // SDL stays up: unloading the GL driver would leave its allocations without names to suppress.
+    cons.cons_nuke(0);
+}
+
+}  // namespace
