@@ -6,13 +6,24 @@
 #include "platform/web_page.h"
 #include "core/alert.h"
 #include "core/app_globals.h"
-#include "core/log.h"
+#include "render/background.h"
+#include "shell/event_pump.h"
+#include "ui/buttons.h"
+#include "ui/frames.h"
+#include "ui/panel_record.h"
+#include "ui/tt_font.h"
 
 namespace {
 std::function<int(const std::string&, int)> g_select_answerer;
 std::function<int(const std::string&)> g_abort_answerer;
 
 std::string tr(const std::string& s) { return UTL_translate_string(s, 0); }
+
+// The window's background and the question panel's own, with no inner frame.
+void draw_question_panel() {
+    OGL_plot_back_col();
+    BTN_fillwin(1, 24);
+}
 }  // namespace
 
 void set_select_alert_answerer(std::function<int(const std::string&, int)> f) { g_select_answerer = std::move(f); }
@@ -20,14 +31,70 @@ void set_abort_alert_answerer(std::function<int(const std::string&)> f) { g_abor
 
 int select_alert(const std::string& path, int delete_flag) {
     if (g_select_answerer) return g_select_answerer(path, delete_flag);
-    xer << "Keeping the locally changed file: " << path << "\n";
-    return 2;
+    // Without a window there is nobody to ask: the question answers as a panel that never opened.
+    if (!ogl_inited) return 3;
+    wins.start_win(996);
+    if (wins.panel_id != 996) return 3;
+
+    const bool del = delete_flag != 0;
+    const std::string first = tr(del ? "I am about to DELETE:" : "I am about to install:");
+    const std::string second =
+        tr(del ? "because we no longer use this file, but it appears you have modified it. What to do?"
+               : "but it appears you have modified this file. What to do?");
+    const struct {
+        float x, y, w;
+        std::string caption;
+        int answer;
+    } buttons[] = {
+        {96, 53, 160, tr(del ? "DELETE THE OLD FILE" : "OVERWRITE THE OLD FILE"), 1},
+        {96, 28, 160, tr("KEEP THE OLD FILE"), 2},
+        {308, 53, 260,
+         tr(del ? "DELETE EVERY OLD FILE IN THIS DIRECTORY" : "OVERWRITE EVERY OLD FILE IN THIS DIRECTORY"), 4},
+        {308, 28, 260, tr("KEEP EVERY OLD FILE IN THIS DIRECTORY"), 5},
+        {584, 28, 200, tr("CANCEL THE WHOLE INSTALLATION!"), 3},
+    };
+
+    while (true) {
+        draw_question_panel();
+        const float wrap = wins.panel_w - 40;
+        OGL_string(48, 20, 100, first, wrap, cs_regular, just_left);
+        OGL_string(48, 20, 90, path, wrap, cs_regular, just_left);
+        OGL_string(48, 20, 80, second, wrap, cs_regular, just_left);
+        for (const auto& b : buttons) {
+            if (BTN_action(b.x, b.y, b.w, 0, 1, b.caption, "-")) {
+                wins.start_win(0);
+                return b.answer;
+            }
+        }
+        MACIBM_event_proc();
+        if (wins.panel_id != 996) return 3;
+    }
 }
 
-int abort_alert(const std::string& message, const std::string&, const std::string&, const std::string&,
-                const std::string&) {
+int abort_alert(const std::string& message, const std::string& caption1, const std::string& text1,
+                const std::string& caption2, const std::string& text2) {
     if (g_abort_answerer) return g_abort_answerer(message);
-    return 1;
+    if (!ogl_inited) return 3;
+    wins.start_win(997);
+    if (wins.panel_id != 997) return 3;
+
+    while (true) {
+        draw_question_panel();
+        const float w = wins.panel_w;
+        OGL_string(48, 20, 160, message, w - 40, cs_regular, just_left);
+        OGL_string(48, 150, 53, text1, w - 210, cs_regular, just_left);
+        OGL_string(48, 150, 28, text2, w - 210, cs_regular, just_left);
+        if (BTN_action(96, 56, 100, 0, 1, caption1, "-")) {
+            wins.start_win(0);
+            return 1;
+        }
+        if (BTN_action(96, 31, 100, 0, 1, caption2, "-")) {
+            wins.start_win(0);
+            return 0;
+        }
+        MACIBM_event_proc();
+        if (wins.panel_id != 997) return 3;
+    }
 }
 
 void make_dir_error(const std::string& folder, int error_code) {

@@ -1,22 +1,25 @@
 #pragma once
 // The engine's questions and announcements to the user.
 //
-// Until the widget toolkit and its modal panels exist, the two questions answer through a
-// replaceable answerer (the default keeps the user's file and lets an install go on) and the
-// announcements go through the alert function and the platform's web-page opener.
+// The two questions are modal panels (996 and 997) that run their own frames until a button
+// answers them; the announcements go through the alert function and the platform's web-page
+// opener. Main thread only.
 #include <functional>
 #include <string>
 
-// 1 act, 2 keep, 3 cancel the installation, 4 act for the folder, 5 keep for the folder.
+// 1 act, 2 keep, 3 cancel the installation (also when the panel cannot open or is replaced),
+// 4 act for every changed file in the folder, 5 keep every changed file in the folder.
 int select_alert(const std::string& path, int delete_flag);
-// 1 first button, 0 second button, 3 closed another way.
+// 1 first button, 0 second button, 3 when the panel cannot open or is replaced. The captions
+// and texts come translated; each text reads on from its button.
 int abort_alert(const std::string& message, const std::string& caption1, const std::string& text1,
                 const std::string& caption2, const std::string& text2);
 
 void make_dir_error(const std::string& folder, int error_code);
+// Announces the newer installer, opens its page (http and https only) and ends the program.
 void new_installer(const std::string& url);
 void new_format(const std::string& path);
 
-// Test seams: answer the questions without a panel. An empty function restores the default.
+// Test seams: answer the questions without a panel. An empty function restores the panels.
 void set_select_alert_answerer(std::function<int(const std::string& path, int delete_flag)> f);
 void set_abort_alert_answerer(std::function<int(const std::string& message)> f);

@@ -166,9 +166,22 @@ void mouse_warp(gl_window* w, int x, int y) {
     if (video_running() && w) SDL_WarpMouseInWindow(w->sdl, x, y);
 }
 
+namespace {
+cursor_calls_t g_cursor_calls;
+}
+
 void cursor_show(bool show) {
+    ++(show ? g_cursor_calls.shows : g_cursor_calls.hides);
     if (video_running()) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
+
+void cursor_arrow() {
+    ++g_cursor_calls.arrows;
+    // SDL's default cursor is the system arrow, and SDL owns it across video restarts.
+    if (video_running()) SDL_SetCursor(SDL_GetDefaultCursor());
+}
+
+cursor_calls_t cursor_calls_for_test() { return g_cursor_calls; }
 
 int double_click_ms() { return 500; }
 

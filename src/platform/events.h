@@ -4,7 +4,9 @@
 //       state, the typed character (SDL's text events) and the key's plain and shifted characters
 //   [x] mouse buttons (secondary button flagged), wheel steps, window size changes, exposure,
 //       activation, and the close box / quit request
-//   [x] the mouse position in a window's content pixels, warping it, hiding the cursor
+//   [x] the mouse position in a window's content pixels, warping it, hiding the cursor, the
+//       standard arrow shape
+//   [ ] themed cursor shapes other than the arrow (the program draws its own pictures)
 //   [x] a test queue of made-up events served before the system's, and a made-up mouse position
 //   [ ] dead keys and input methods: a composed character arrives, the dead key itself gives none
 //   [ ] the shifted character of punctuation keys on layouts other than US
@@ -55,6 +57,8 @@ int modifier_state();
 bool mouse_position(gl_window* w, int& x, int& y);
 void mouse_warp(gl_window* w, int x, int y);
 void cursor_show(bool show);
+// Gives the system's cursor the standard arrow shape.
+void cursor_arrow();
 // The double-click interval in milliseconds.
 int double_click_ms();
 
@@ -62,5 +66,10 @@ int double_click_ms();
 void push_test_event(const input_event& e);
 void set_test_mouse(gl_window* w, int x, int y);
 void clear_test_input();
+// Test seam: the cursor calls made so far, whether or not video is running.
+struct cursor_calls_t {
+    int hides = 0, shows = 0, arrows = 0;
+};
+cursor_calls_t cursor_calls_for_test();
 
 }  // namespace platform

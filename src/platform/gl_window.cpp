@@ -83,9 +83,16 @@ bool current_context_accelerated() {
 
 bool set_swap_interval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
 
+namespace {
+int g_swaps = 0;
+}
+
 void window_swap(gl_window* w) {
+    ++g_swaps;
     if (w) SDL_GL_SwapWindow(w->sdl);
 }
+
+int window_swaps_for_test() { return g_swaps; }
 
 void window_content_bounds(gl_window* w, int& x, int& y, int& width, int& height) {
     x = y = width = height = 0;

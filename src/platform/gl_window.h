@@ -36,6 +36,8 @@ pixel_format_info current_pixel_format();
 bool current_context_accelerated();
 bool set_swap_interval(int interval);
 void window_swap(gl_window* w);
+// Test seam: how many buffer swaps were asked for so far, with or without a window.
+int window_swaps_for_test();
 // Content rectangle in screen pixels.
 void window_content_bounds(gl_window* w, int& x, int& y, int& width, int& height);
 void window_move(gl_window* w, int x, int y);

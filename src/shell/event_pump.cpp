@@ -14,6 +14,7 @@
 #include "render/view.h"
 #include "shell/keys.h"
 #include "shell/windows.h"
+#include "ui/menus.h"
 #include "ui/panel_record.h"
 
 int resize_recurse = 0;
@@ -47,6 +48,15 @@ void report_texture_failures() {
 }  // namespace
 
 frame_hooks_t frame_hooks{
+    .menu_in_any = [] { return mbar.mbar_in_any_menu(); },
+    .menu_click = [] { mbar.mbar_select_an_item_click(); },
+    .menu_release = [] { mbar.mbar_select_an_item_release(); },
+    .menu_clear_popup_owner = [] { mbar.popup_owner = 0; },
+    .menus_draw =
+        [] {
+            mbar.mbar_draw_menu_bar();
+            mbar.mbar_draw_menus();
+        },
     .texture_warnings = &report_texture_failures,
     .delete_textures = &TEX_obj::delete_some_texes,
 };

@@ -33,6 +33,7 @@
 #include "shell/keys.h"
 #include "shell/windows.h"
 #include "platform/message_box.h"
+#include "ui/menus.h"
 #include "ui/panel_record.h"
 
 float randrat[100000];
@@ -127,6 +128,7 @@ void start_texture_manager() {
 startup_hooks_t startup_hooks{
     .load_interface_art = &TEX_load_interface_art,
     .texture_manager_init = &start_texture_manager,
+    .menus_reset = [] { mbar.mbar_nuke_menus(1); },
 };
 
 void MACIBM_init(int argc, char** argv) {

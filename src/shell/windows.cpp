@@ -14,6 +14,7 @@
 #include "render/renderer_options.h"
 #include "shell/display_modes.h"
 #include "shell/event_pump.h"
+#include "ui/menus.h"
 #include "ui/panel_record.h"
 
 cons_class cons;
@@ -260,6 +261,8 @@ void MACIBM_go_full_screen(int mode) {
 
 void MACIBM_live_resize(int w, int h) {
     if (w == 0 || h == 0) return;
+    // The bar hangs from the window's top edge.
+    mbar.mbar_shift_menu_bar(static_cast<float>(h - wins.win_px_h));
     wins.win_px_w = w;
     wins.win_px_h = h;
     if (!wins.full_screen) {

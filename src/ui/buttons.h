@@ -15,3 +15,6 @@ int BTN_xbyt(float x, float y, unsigned char* value, const std::string& label);
 int BTN_is_int(float x, float y, int* value, int own, const std::string& label);
 // Tab at (column, row) along the top of the open panel; 1 when clicked this frame.
 int BTN_tab(int column, int row, int* selected, int own, const std::string& label);
+// Heading dial centred at (x, y): a needle turned to *heading (degrees, clockwise from up), the
+// dial face and the number; dragging inside it sets the heading. look picks the needle's art.
+void plot_dir(float x, float y, float* heading, int look);

@@ -7,9 +7,14 @@
 #include "core/mouse_record.h"
 #include "render/view.h"
 #include "ui/focus.h"
+#include "ui/help_record.h"
 
 wins_class wins;
-wins_hooks_t wins_hooks{.focus_ring_restart = &BTN_begin_focus_ring};
+namespace {
+void help_pass(int panel) { help.mouse_help_per_wind(panel); }
+}  // namespace
+
+wins_hooks_t wins_hooks{.help_pass = &help_pass, .focus_ring_restart = &BTN_begin_focus_ring};
 
 namespace {
 struct panel_row {

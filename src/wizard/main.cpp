@@ -6,6 +6,7 @@
 #include "render/tman.h"
 #include "shell/event_pump.h"
 #include "shell/startup.h"
+#include "ui/menus.h"
 #include "ui/panel_record.h"
 #include "wizard/app_start.h"
 #include "wizard/wizard_frame.h"
@@ -19,6 +20,9 @@ void load_bottom_bar_art() {
                       std::string("RESOURCE:elements_") + kLanguages[lang] + ".png");
 }
 }  // namespace
+
+// The installer makes no menus.
+void APP_handlemenu(int) {}
 
 int main(int argc, char** argv) {
     const std::string temp_folder = relaunch_off_install_dvd();

@@ -14,6 +14,7 @@
 #include "files/xmap.h"
 #include "image_fixtures.h"
 #include "render/tex_png.h"
+#include "support/gl_pixels.h"
 #include "support/program_run.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
@@ -21,11 +22,6 @@
 using namespace testsupport;
 
 namespace {
-
-struct rgb {
-    int r = -1, g = -1, b = -1;
-    bool operator==(const rgb&) const = default;
-};
 
 // One texel of a picture as start-up decodes it (RGBA, gamma-corrected, rows bottom-up).
 rgb texel_as_decoded(const std::string& path, int s, int t) {

@@ -14,6 +14,7 @@
 #include "render/view.h"
 #include "shell/event_pump.h"
 #include "shell/windows.h"
+#include "support/gl_pixels.h"
 #include "support/xvfb.h"
 #include "ui/panel_record.h"
 
@@ -21,20 +22,10 @@ namespace {
 
 constexpr int kW = 320, kH = 200;
 
-struct rgb {
-    int r, g, b;
-    bool operator==(const rgb&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const rgb& c) { return os << c.r << "," << c.g << "," << c.b; }
+using testsupport::read_back;
+using testsupport::rgb;
 
 constexpr rgb kBlack{0, 0, 0}, kRed{255, 0, 0}, kBlue{0, 0, 255};
-
-// The pixel at (x, y) of the back buffer, y from the bottom as OpenGL counts.
-rgb read_back(int x, int y) {
-    unsigned char p[4] = {};
-    gl.glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-    return {p[0], p[1], p[2]};
-}
 
 // One pixel of what the X server shows in the window, row counted from the top like the screen.
 rgb on_screen(const std::string& display, const std::string& xid, int x, int row) {

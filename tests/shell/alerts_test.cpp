@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "../render/recorded_draw.h"
 #include "core/alert.h"
 #include "core/app_globals.h"
 #include "core/cmdline.h"
@@ -21,6 +22,7 @@
 #include "shell/event_pump.h"
 #include "support/temp_dir.h"
 #include "ui/panel_record.h"
+#include "ui/tt_font.h"
 
 namespace {
 
@@ -193,10 +195,12 @@ TEST_F(Alerts, WorkerWarningsWaitForTheApplicationScreen) {
     THREAD_shutdown();
 }
 
-// The real panel: its loop, its keys and its button, driven by made-up events.
-class AlertPanel : public ::testing::Test {
+// The real panel: its loop, its keys and its button, driven by made-up events, drawn into a
+// recorded GL.
+class AlertPanel : public drawtest::RecordedText {
 protected:
     void SetUp() override {
+        RecordedText::SetUp();
         unsetenv("VENTARO_TEST_UNATTENDED");
         platform::test_switches_reload();
         platform::clear_test_input();
@@ -212,6 +216,7 @@ protected:
         setenv("VENTARO_TEST_UNATTENDED", "1", 1);
         platform::test_switches_reload();
         platform::clear_test_input();
+        RecordedText::TearDown();
     }
     static platform::input_event key(int code, uint32_t ch) {
         platform::input_event e;
@@ -257,7 +262,7 @@ TEST_F(AlertPanel, TheSaveQuestionAnswersByButtonAndEscape) {
     // Without Cancel, Escape does nothing; "Don't Save" at (20 + its half width, 25) answers 2.
     platform::push_test_event(key(53, 27));
     wins.start_win(995);
-    const int x = static_cast<int>(wins.off_x + 20 + 7 * 10 / 2.0f);
+    const int x = static_cast<int>(wins.off_x + 20 + OGL_measure_string("Don't Save") / 2.0f);
     platform::set_test_mouse(nullptr, x, 600 - static_cast<int>(wins.off_y + 25));
     wins.start_win(0);
     platform::push_test_event(click());

@@ -23,6 +23,7 @@
 #include "render/view.h"
 #include "shell/event_pump.h"
 #include "shell/windows.h"
+#include "support/gl_pixels.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
 #include "ui/frames.h"
@@ -33,26 +34,8 @@ namespace {
 
 constexpr int kW = 800, kH = 600;
 
-struct rgb {
-    int r, g, b;
-    bool operator==(const rgb&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const rgb& c) { return os << c.r << "," << c.g << "," << c.b; }
-
-// The back buffer, read once: pixel (x, y) counted from the bottom-left.
-class frame_pixels {
-public:
-    frame_pixels() : px_(static_cast<std::size_t>(kW) * kH * 4) {
-        gl.glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, px_.data());
-    }
-    rgb at(int x, int y) const {
-        const unsigned char* p = &px_[(static_cast<std::size_t>(y) * kW + static_cast<std::size_t>(x)) * 4];
-        return {p[0], p[1], p[2]};
-    }
-
-private:
-    std::vector<unsigned char> px_;
-};
+using testsupport::frame_pixels;
+using testsupport::rgb;
 
 // A picture from the bundle decoded as start-up decodes it (RGBA, gamma-corrected, rows bottom-up).
 struct picture {
@@ -179,7 +162,7 @@ TEST_F(SampleScreen, TextAndFramesLandWhereTheyWereMeasuredAndShowTheirArt) {
     BTN_frame1(2, 680, 300, 100, 57);
     BTN_frame1(11, 700, 270.5f, 100, 57);
     OGL_fillrect(57, 1, 760, 200, 3, 2);
-    frame_pixels fb;
+    frame_pixels fb(kW, kH);
 
     const rgb bg = fb.at(tx - 10, tyl - 10);
     int inked = 0, outside = 0;

@@ -1,0 +1,150 @@
+// A popup list in a real window under Xvfb (Mesa), opened by a made-up press through the frame
+// pump: read back and checked by properties. Every pixel the item texts ink lies inside the
+// popup's box and each row holds its own text; the row under the pointer is lit and no other.
+// The screen is then shown and captured with ImageMagick's import; set VENTARO_TEST_SCREENSHOT
+// to a path to keep the picture.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "../render/recorded_draw.h"
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "platform/gl_window.h"
+#include "render/background.h"
+#include "render/gl_api.h"
+#include "render/interface_art.h"
+#include "render/view.h"
+#include "shell/event_pump.h"
+#include "shell/windows.h"
+#include "support/temp_dir.h"
+#include "support/xvfb.h"
+#include "ui/frames.h"
+#include "ui/menus.h"
+
+namespace {
+
+constexpr int kW = 800, kH = 600;
+
+struct rgb {
+    int r, g, b;
+    bool operator==(const rgb&) const = default;
+};
+
+class frame_pixels {
+public:
+    frame_pixels() : px_(static_cast<std::size_t>(kW) * kH * 4) {
+        gl.glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, px_.data());
+    }
+    rgb at(int x, int y) const {
+        const unsigned char* p = &px_[(static_cast<std::size_t>(y) * kW + static_cast<std::size_t>(x)) * 4];
+        return {p[0], p[1], p[2]};
+    }
+
+private:
+    std::vector<unsigned char> px_;
+};
+
+int g_index = 1;
+void speed_screen() {
+    OGL_plot_back_col();
+    BTN_textlist(400, 300, &g_index, "Slow|Cruise|Fast|Very fast|Flank", "Speed|(knots)", '|');
+}
+
+TEST(PopupOnScreen, ItemTextsStayInsideTheBoxAndThePointedRowIsLit) {
+    drawtest::link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf", "interface.png", "map.png",
+                                     "background.png"});
+    drawtest::fill_degree_tables();
+    testsupport::temp_dir tmp;
+    testsupport::xvfb server;
+    ASSERT_TRUE(server.running());
+    setenv("DISPLAY", server.display().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    wins.windowed_w = kW;
+    wins.windowed_h = kH;
+    ASSERT_EQ(cons.cons_make(0), 1) << platform::window_error();
+    glExt.init_extensions();
+    reno.reno_init();
+    scratch_array = TEX_scratch_aligned_start();
+    tman.TEX_init();
+    TEX_load_interface_art();
+    mbar.mbar_nuke_menus(1);
+
+    platform::test_clock_set(1000000);
+    platform::clear_test_input();
+    frame_hooks.app_update = &speed_screen;
+    wins.panel_id = -1;
+    platform::set_test_mouse(nullptr, 700, 100);
+    for (int i = 0; i < 3; ++i) MACIBM_event_proc();
+    ASSERT_EQ(wins.panel_id, 0);
+
+    // Press on the widget's text line (window pixels, y down).
+    platform::set_test_mouse(nullptr, 405, kH - 303);
+    platform::input_event down;
+    down.kind = platform::ev_mouse_down;
+    platform::push_test_event(down);
+    platform::test_clock_advance(16667);
+    MACIBM_event_proc();
+    ASSERT_EQ(mbar.open_menu, mbar_class::popup_slot);
+    const mbar_class::menu_struct& list = mbar.menus[mbar_class::popup_slot];
+    ASSERT_EQ(list.items.size(), 5u);
+
+    // The texts' ink: the screen with the whole popup against the same screen with its box alone.
+    // The pointer rests away from the list, so no row is lit.
+    mnw.mouse_x = 700;
+    mnw.mouse_y = 100;
+    OGL_pix_specs(0);
+    const float left = list.left, right = list.right;
+    const float bottom = list.items.back().bottom - 2, top = list.items.front().top + 2;
+    speed_screen();
+    mbar.mbar_draw_menus();
+    const frame_pixels whole;
+    speed_screen();
+    BTN_frame2(20, left, bottom, right - left, top - bottom, "", 1);
+    const frame_pixels box_only;
+
+    std::vector<int> ink_per_row(list.items.size(), 0);
+    int outside = 0;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            if (whole.at(x, y) == box_only.at(x, y)) continue;
+            if (x < left || x > right || y < bottom || y > top) {
+                ++outside;
+                continue;
+            }
+            for (std::size_t k = 0; k < list.items.size(); ++k)
+                if (y >= list.items[k].bottom && y < list.items[k].top) ++ink_per_row[k];
+        }
+    EXPECT_EQ(outside, 0) << "text ink outside the popup box";
+    for (std::size_t k = 0; k < list.items.size(); ++k)
+        EXPECT_GT(ink_per_row[k], 15) << list.items[k].text << " shows in its own row";
+
+    // The row under the pointer is lit: its blank right end changes, the other rows' do not.
+    const mbar_class::item_struct& fast = list.items[2];
+    const int probe_x = static_cast<int>(right) - 3;
+    mnw.mouse_x = static_cast<float>(probe_x);
+    mnw.mouse_y = fast.bottom + 5.0f;
+    speed_screen();
+    mbar.mbar_draw_menus();
+    const frame_pixels lit;
+    for (std::size_t k = 0; k < list.items.size(); ++k) {
+        const int y = list.items[k].bottom + 5;
+        if (k == 2) EXPECT_NE(lit.at(probe_x, y), whole.at(probe_x, y)) << "the pointed row";
+        else EXPECT_EQ(lit.at(probe_x, y), whole.at(probe_x, y)) << list.items[k].text;
+    }
+
+    // Show it, and capture what the X server shows.
+    OGL_sbuff();
+    gl.glFinish();
+    const char* keep = std::getenv("VENTARO_TEST_SCREENSHOT");
+    const std::string shot = keep && *keep ? std::string(keep) : tmp / "screen.png";
+    EXPECT_EQ(testsupport::run_with_display(server.display(), {"import", "-window", "root", shot}), 0);
+    EXPECT_TRUE(testsupport::exists(shot));
+
+    platform::clear_test_input();
+    platform::test_clock_release();
+    cons.cons_nuke(0);
+}
+
+}  // namespace

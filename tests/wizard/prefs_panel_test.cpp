@@ -1,0 +1,166 @@
+// The Preferences panel run frame by frame: how it opens and closes, what its widgets change at
+// once, and which of those settings the preferences file keeps across a run.
+#include "wizard/prefs_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "core/cmdline.h"
+#include "core/preferences.h"
+#include "files/http.h"
+#include "install/install_state.h"
+#include "support/panel_frames.h"
+
+namespace {
+
+// Panel 2 is 700 x 380: centred in 800 x 600 at (50, 110).
+constexpr float kX = 50, kY = 110;
+
+class PrefsPanel : public testsupport::PanelFrames {
+protected:
+    void SetUp() override {
+        PanelFrames::SetUp();
+        ::setenv("XDG_CONFIG_HOME", tmp.path().c_str(), 1);
+        reset_settings();
+    }
+    void TearDown() override {
+        reset_settings();
+        PanelFrames::TearDown();
+    }
+    static void reset_settings() {
+        stg_set_initial();
+        http.proxy_host.clear();
+        http.proxy_port.clear();
+        http.proxy_port_int = 0;
+        cmdline = UTL_cmdline{};
+    }
+    // The right close box, which the shell handles for every ordinary panel.
+    static void close_panel() { press(kX, kY, 690, 370); }
+};
+
+TEST_F(PrefsPanel, OpensCentredAndClosesOnlyByItsCloseBoxes) {
+    struct row {
+        float x, y;     // a press in the panel's top row
+        bool closes;
+    } rows[] = {
+        {10, 370, true},   {690, 370, true},   {0, 360, true},   {700, 380, true},
+        {350, 370, false}, {30, 370, false},   {690, 355, false},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "press " << r.x << "," << r.y);
+        frames = 0;
+        float off_x = -1, off_y = -1;
+        int panel = -1;
+        std::string title;
+        script = [&](int n) {
+            if (n == 1) {
+                panel = panel_in_frame;
+                title = title_in_frame;
+                off_x = wins.off_x;
+                off_y = wins.off_y;
+                press(kX, kY, r.x, r.y);
+            }
+            if (n == 4) close_panel();
+        };
+        handle_prefs();
+        EXPECT_EQ(title, "Prefs");
+        EXPECT_EQ(panel, 2);
+        EXPECT_FLOAT_EQ(off_x, kX);
+        EXPECT_FLOAT_EQ(off_y, kY);
+        // A press is read by the next frame's pump, which closes the panel at once.
+        EXPECT_EQ(frames, r.closes ? 2 : 5);
+        EXPECT_EQ(wins.panel_id, 0);
+    }
+}
+
+TEST_F(PrefsPanel, TheLogBoxTogglesAtOnce) {
+    int seen_after_first = -1;
+    script = [&](int n) {
+        if (n == 1 || n == 3) press(kX, kY, 140, 254);
+        if (n == 3) seen_after_first = stg.log_actions;
+        if (n == 5) close_panel();
+    };
+    handle_prefs();
+    EXPECT_EQ(seen_after_first, 1);
+    EXPECT_EQ(stg.log_actions, 0);
+}
+
+TEST_F(PrefsPanel, TheProxyPortNumberFollowsItsTextEveryFrame) {
+    const struct {
+        const char* text;
+        int number;
+    } rows[] = {
+        {"", 0},    {"8080", 8080},   {"0080", 80},   {"80a", -1},   {"-1", -1},   {" 80", -1},
+        {"123456789", 123456789},     {"1234567890", -1},
+    };
+    std::size_t row = 0;
+    std::vector<int> seen;
+    http.proxy_port_int = 3128;   // stale number from the file: the text decides
+    script = [&](int n) {
+        (void)n;
+        seen.push_back(http.proxy_port_int);
+        if (row == std::size(rows)) {
+            close_panel();
+            ++row;
+        } else if (row < std::size(rows)) {
+            http.proxy_port = rows[row++].text;   // as if typed: the panel's next frame reads it
+        }
+    };
+    handle_prefs();
+    ASSERT_GE(seen.size(), std::size(rows) + 1);
+    EXPECT_EQ(seen[0], 0);   // the empty text of the first frame
+    for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(seen[i + 1], rows[i].number) << rows[i].text;
+}
+
+TEST_F(PrefsPanel, ThePanelsSettingsLastInThePreferencesFileButNotThePlatform) {
+    const struct {
+        const char* host;
+        const char* port;
+        bool toggle_log;
+        const char* file_lines;   // what the file then holds, in order
+        int port_number;
+    } rows[] = {
+        {"proxy.example.test", "8080", true,
+         "_log_actions 1\n_proxy_host proxy.example.test\n_proxy_port 8080\n_proxy_port_int 8080\n", 8080},
+        {"", "", false, "_log_actions 0\n_proxy_port_int 0\n", 0},
+        {"10.0.0.1", "80a", false, "_log_actions 0\n_proxy_host 10.0.0.1\n_proxy_port 80a\n_proxy_port_int -1\n", -1},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.host);
+        reset_settings();
+        stg.platform_filter = 3;
+        frames = 0;
+        script = [&](int n) {
+            if (n == 1) {
+                http.proxy_host = r.host;
+                http.proxy_port = r.port;
+                if (r.toggle_log) press(kX, kY, 140, 254);
+            }
+            if (n == 3) close_panel();
+        };
+        handle_prefs();
+        pref.IO_set(11, 1);
+
+        const std::string file = testsupport::read_file(tmp / "Ventaro Installer.prf");
+        std::string lines;
+        for (std::size_t at = 0; at < file.size();) {
+            const std::size_t eol = file.find('\n', at);
+            const std::string line = file.substr(at, eol - at);
+            if (line.rfind("_log", 0) == 0 || line.rfind("_proxy", 0) == 0) lines += line + "\n";
+            at = eol == std::string::npos ? file.size() : eol + 1;
+        }
+        EXPECT_EQ(lines, r.file_lines);
+
+        reset_settings();
+        pref.IO_set(11, 0);
+        EXPECT_EQ(http.proxy_host, r.host);
+        EXPECT_EQ(http.proxy_port, r.port);
+        EXPECT_EQ(http.proxy_port_int, r.port_number);
+        EXPECT_EQ(stg.log_actions, r.toggle_log ? 1 : 0);
+        EXPECT_EQ(stg.platform_filter, 1);   // not kept: each run starts from --os or Mac
+    }
+}
+
+}  // namespace
