@@ -109,7 +109,7 @@ int BTN_is_int(float x, float y, int* value, int own, const std::string& label) 
 int BTN_tab(int column, int row, int* selected, int own, const std::string& label) {
     const float x = 88.0f * static_cast<float>(column) + 53.0f;
     const float y = wins.panel_h - 38.0f - 32.0f * static_cast<float>(row);
-    // Tabs take the press even over an open menu: they sit in the panel's top row.
+    // Tabs answer presses even while a menu is open.
     int clicked = 0;
     if (mnw.click_hit && pointer_in(x - 50, y - 13, x + 40, y + 13)) {
         *selected = own;

@@ -21,9 +21,6 @@ void load_bottom_bar_art() {
 }
 }  // namespace
 
-// The installer makes no menus.
-void APP_handlemenu(int) {}
-
 int main(int argc, char** argv) {
     const std::string temp_folder = relaunch_off_install_dvd();
     MACIBM_init(argc, argv);

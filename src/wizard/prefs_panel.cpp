@@ -52,3 +52,5 @@ void handle_prefs() {
         MACIBM_event_proc();
     }
 }
+
+void wizard_prefs_open() { handle_prefs(); }

@@ -5,3 +5,5 @@
 
 // Opens the panel and returns once it has been closed.
 void handle_prefs();
+// The wizard's Preferences button: the same panel.
+void wizard_prefs_open();

@@ -174,6 +174,8 @@ int wizard_quit(int, wizard_screen&) {
 
 void function_key(int) {}
 
+void APP_handlemenu(int) {}
+
 void wizard_frame_reset_for_test() {
     last = nullptr;
     title_english.clear();

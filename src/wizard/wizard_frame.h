@@ -43,6 +43,7 @@ int interface_rect(float x, float y, int label, int align, int* width, int enabl
 // The end of the road: sets app_done.
 int wizard_quit(int first_frame, wizard_screen& screen);
 void function_key(int key);
+void APP_handlemenu(int command);
 
 // The title in English for the screen log (VENTARO_TEST_SCREEN_LOG); screens set it with their
 // translated title through wizard_title, its placeholder filled with *value when given.

@@ -67,14 +67,19 @@ TEST_F(QuestionPanels, TheChangedFileQuestionShowsItsTextsAndWaitsForAButton) {
         int del;
         const char* first;
         const char* second;
+        const char* act;
+        const char* act_all;
     } rows[] = {
-        {0, "I am about to install:", "but it appears you have modified this file. What to do?"},
+        {0, "I am about to install:", "but it appears you have modified this file. What to do?",
+         "OVERWRITE THE OLD FILE", "OVERWRITE EVERY OLD FILE IN THIS DIRECTORY"},
         {1, "I am about to DELETE:",
-         "because we no longer use this file, but it appears you have modified it. What to do?"},
+         "because we no longer use this file, but it appears you have modified it. What to do?",
+         "DELETE THE OLD FILE", "DELETE EVERY OLD FILE IN THIS DIRECTORY"},
     };
     for (const row& r : rows) {
+        SCOPED_TRACE(r.act);
         frames = 0;
-        bool texts_ok = false;
+        bool texts_ok = false, captions_ok = false;
         script = [&](int n) {
             if (n == 1) {
                 // Neither keys nor presses beside the buttons answer.
@@ -83,13 +88,19 @@ TEST_F(QuestionPanels, TheChangedFileQuestionShowsItsTextsAndWaitsForAButton) {
                 press(k996x, k996y, 400, 100);
             }
             // From the second frame on every glyph is in the atlas, so a text draws the same again.
-            if (n == 2)
+            if (n == 2) {
                 texts_ok = drew(48, 20, 100, r.first, 710) && drew(48, 20, 90, path, 710) &&
                            drew(48, 20, 80, r.second, 710);
+                captions_ok = drew_caption(96, 53, r.act) && drew_caption(96, 28, "KEEP THE OLD FILE") &&
+                              drew_caption(308, 53, r.act_all) &&
+                              drew_caption(308, 28, "KEEP EVERY OLD FILE IN THIS DIRECTORY") &&
+                              drew_caption(584, 28, "CANCEL THE WHOLE INSTALLATION!");
+            }
             if (n == 3) press(k996x, k996y, 96, 28);
         };
-        EXPECT_EQ(select_alert(path, r.del), 2) << r.del;
-        EXPECT_TRUE(texts_ok) << r.del;
+        EXPECT_EQ(select_alert(path, r.del), 2);
+        EXPECT_TRUE(texts_ok);
+        EXPECT_TRUE(captions_ok);
         EXPECT_EQ(frames, 4);
         EXPECT_EQ(title_in_frame, "SAY INTENTIONS");
     }
@@ -146,7 +157,8 @@ TEST_F(QuestionPanels, TheTwoButtonQuestionAnswersOneForTheFirstButtonWhateverIt
             }
             if (n == 2) {
                 texts_ok = drew(48, 20, 160, question, 660) && drew(48, 150, 53, cancel_text, 490) &&
-                           drew(48, 150, 28, continue_text, 490);
+                           drew(48, 150, 28, continue_text, 490) && drew_caption(96, 56, "Cancel") &&
+                           drew_caption(96, 31, "Continue");
                 press(k997x, k997y, r.x, r.y);
             }
         };

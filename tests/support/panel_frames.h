@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <string>
 
@@ -22,9 +23,13 @@
 #include "platform/clock.h"
 #include "platform/events.h"
 #include "shell/event_pump.h"
+#include "shell/keys.h"
 #include "support/temp_dir.h"
+#include "ui/focus.h"
+#include "ui/labels.h"
 #include "ui/menus.h"
 #include "ui/panel_record.h"
+#include "ui/text_fields.h"
 
 namespace testsupport {
 
@@ -41,6 +46,11 @@ protected:
         current() = this;
         ogl_inited = 1;
         mbar = mbar_class{};
+        mbar.mbar_nuke_menus(1);
+        keys = keys_class();
+        focus_ring.clear();
+        focus_id = wind_focus = 0;
+        BTN_text_fields_reset_for_test();
         wins.start_win(0);
         return_hit = escape_hit = 0;
     }
@@ -48,6 +58,7 @@ protected:
         frame_hooks = saved_hooks_;
         current() = nullptr;
         ogl_inited = 0;
+        BTN_text_fields_reset_for_test();
         wins.start_win(0);
         platform::clear_test_input();
         platform::test_clock_release();
@@ -72,12 +83,34 @@ protected:
         e.modifiers = modifiers;
         e.ch = e.lower = e.upper = ch;
         platform::push_test_event(e);
+        e.kind = platform::ev_key_up;
+        platform::push_test_event(e);
+    }
+    // Each byte of an ASCII text as a key that types it (key down and up).
+    static void type(const std::string& text) {
+        for (const char c : text) {
+            platform::input_event e;
+            e.kind = platform::ev_key_down;
+            e.key_code = 10;
+            e.ch = static_cast<unsigned char>(c);
+            e.lower = e.upper = std::isalpha(static_cast<unsigned char>(c)) ? (e.ch | 0x20) : 0;
+            platform::push_test_event(e);
+            e.kind = platform::ev_key_up;
+            platform::push_test_event(e);
+        }
     }
     // Did the last frame draw this text as OGL_string draws it in the open panel? Ask from the
     // second frame on, once every glyph the frame needs is in the atlas.
     bool drew(int colour, float x, float y, const std::string& text, float wrap, just_t just = just_left) {
         rec.take();
         OGL_string(colour, x, y, text, wrap, cs_regular, just);
+        return holds_batches(last_frame, rec.take());
+    }
+
+    // Did the last frame show a push button's caption, centred on the button at (x, y)?
+    bool drew_caption(float x, float y, const std::string& caption) {
+        rec.take();
+        BTN_util_draw_label(x, y - 3, 1, caption, 0);
         return holds_batches(last_frame, rec.take());
     }
 

@@ -1,6 +1,7 @@
 // A popup list in a real window under Xvfb (Mesa), opened by a made-up press through the frame
-// pump: read back and checked by properties. Every pixel the item texts ink lies inside the
-// popup's box and each row holds its own text; the row under the pointer is lit and no other.
+// pump on the application screen and in a centred panel: read back and checked by properties.
+// Every pixel the item texts ink lies inside the popup's box and each row holds its own text; the
+// row under the pointer is lit and no other; a press on it chooses it.
 // The screen is then shown and captured with ImageMagick's import; set VENTARO_TEST_SCREENSHOT
 // to a path to keep the picture.
 #include <gtest/gtest.h>
@@ -79,59 +80,82 @@ TEST(PopupOnScreen, ItemTextsStayInsideTheBoxAndThePointedRowIsLit) {
     for (int i = 0; i < 3; ++i) MACIBM_event_proc();
     ASSERT_EQ(wins.panel_id, 0);
 
-    // Press on the widget's text line (window pixels, y down).
-    platform::set_test_mouse(nullptr, 405, kH - 303);
-    platform::input_event down;
-    down.kind = platform::ev_mouse_down;
-    platform::push_test_event(down);
-    platform::test_clock_advance(16667);
-    MACIBM_event_proc();
-    ASSERT_EQ(mbar.open_menu, mbar_class::popup_slot);
-    const mbar_class::menu_struct& list = mbar.menus[mbar_class::popup_slot];
-    ASSERT_EQ(list.items.size(), 5u);
+    // On the application screen, then in the preferences' panel, whose modal loop draws its
+    // widgets before each pass of the pump.
+    for (const int panel : {0, 2}) {
+        SCOPED_TRACE(panel);
+        OGL_pix_specs(0);
+        wins.start_win(panel);
+        g_index = 1;
+        const auto pump = [&] {
+            if (wins.panel_active) speed_screen();
+            platform::test_clock_advance(16667);
+            MACIBM_event_proc();
+        };
+        const int ox = static_cast<int>(wins.off_x), oy = static_cast<int>(wins.off_y);
+        pump();
+        // Press on the widget's text line (window pixels, y down).
+        platform::set_test_mouse(nullptr, ox + 405, kH - (oy + 303));
+        platform::input_event down;
+        down.kind = platform::ev_mouse_down;
+        platform::push_test_event(down);
+        pump();
+        if (wins.panel_active) speed_screen();
+        ASSERT_EQ(mbar.open_menu, mbar_class::popup_slot);
+        const mbar_class::menu_struct& list = mbar.menus[mbar_class::popup_slot];
+        ASSERT_EQ(list.items.size(), 5u);
 
-    // The texts' ink: the screen with the whole popup against the same screen with its box alone.
-    // The pointer rests away from the list, so no row is lit.
-    mnw.mouse_x = 700;
-    mnw.mouse_y = 100;
-    OGL_pix_specs(0);
-    const float left = list.left, right = list.right;
-    const float bottom = list.items.back().bottom - 2, top = list.items.front().top + 2;
-    speed_screen();
-    mbar.mbar_draw_menus();
-    const frame_pixels whole;
-    speed_screen();
-    BTN_frame2(20, left, bottom, right - left, top - bottom, "", 1);
-    const frame_pixels box_only;
+        // The texts' ink: the screen with the whole popup against the same screen with its box
+        // alone. The pointer rests away from the list, so no row is lit.
+        mnw.mouse_x = 600;
+        mnw.mouse_y = 50;
+        const float left = list.left, right = list.right;
+        const float bottom = list.items.back().bottom - 2, top = list.items.front().top + 2;
+        speed_screen();
+        mbar.mbar_draw_menus();
+        const frame_pixels whole;
+        speed_screen();
+        BTN_frame2(20, left, bottom, right - left, top - bottom, "", 1);
+        const frame_pixels box_only;
 
-    std::vector<int> ink_per_row(list.items.size(), 0);
-    int outside = 0;
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) {
-            if (whole.at(x, y) == box_only.at(x, y)) continue;
-            if (x < left || x > right || y < bottom || y > top) {
-                ++outside;
-                continue;
+        std::vector<int> ink_per_row(list.items.size(), 0);
+        int outside = 0;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                if (whole.at(x, y) == box_only.at(x, y)) continue;
+                const int px = x - ox, py = y - oy;
+                if (px < left || px > right || py < bottom || py > top) {
+                    ++outside;
+                    continue;
+                }
+                for (std::size_t k = 0; k < list.items.size(); ++k)
+                    if (py >= list.items[k].bottom && py < list.items[k].top) ++ink_per_row[k];
             }
-            for (std::size_t k = 0; k < list.items.size(); ++k)
-                if (y >= list.items[k].bottom && y < list.items[k].top) ++ink_per_row[k];
-        }
-    EXPECT_EQ(outside, 0) << "text ink outside the popup box";
-    for (std::size_t k = 0; k < list.items.size(); ++k)
-        EXPECT_GT(ink_per_row[k], 15) << list.items[k].text << " shows in its own row";
+        EXPECT_EQ(outside, 0) << "text ink outside the popup box";
+        for (std::size_t k = 0; k < list.items.size(); ++k)
+            EXPECT_GT(ink_per_row[k], 15) << list.items[k].text << " shows in its own row";
 
-    // The row under the pointer is lit: its blank right end changes, the other rows' do not.
-    const mbar_class::item_struct& fast = list.items[2];
-    const int probe_x = static_cast<int>(right) - 3;
-    mnw.mouse_x = static_cast<float>(probe_x);
-    mnw.mouse_y = fast.bottom + 5.0f;
-    speed_screen();
-    mbar.mbar_draw_menus();
-    const frame_pixels lit;
-    for (std::size_t k = 0; k < list.items.size(); ++k) {
-        const int y = list.items[k].bottom + 5;
-        if (k == 2) EXPECT_NE(lit.at(probe_x, y), whole.at(probe_x, y)) << "the pointed row";
-        else EXPECT_EQ(lit.at(probe_x, y), whole.at(probe_x, y)) << list.items[k].text;
+        // The row under the pointer is lit: its blank right end changes, the other rows' do not.
+        const mbar_class::item_struct& fast = list.items[2];
+        const int probe_x = static_cast<int>(right) - 3;
+        mnw.mouse_x = static_cast<float>(probe_x);
+        mnw.mouse_y = fast.bottom + 5.0f;
+        speed_screen();
+        mbar.mbar_draw_menus();
+        const frame_pixels lit;
+        for (std::size_t k = 0; k < list.items.size(); ++k) {
+            const int y = oy + list.items[k].bottom + 5;
+            if (k == 2) EXPECT_NE(lit.at(ox + probe_x, y), whole.at(ox + probe_x, y)) << "the pointed row";
+            else EXPECT_EQ(lit.at(ox + probe_x, y), whole.at(ox + probe_x, y)) << list.items[k].text;
+        }
+        if (panel == 2) break;   // photographed open
+
+        // A press on Fast chooses it.
+        platform::set_test_mouse(nullptr, ox + probe_x, kH - (oy + fast.bottom + 5));
+        platform::push_test_event(down);
+        pump();
+        EXPECT_EQ(g_index, 2);
+        EXPECT_EQ(mbar.open_menu, -1);
     }
 
     // Show it, and capture what the X server shows.

@@ -140,7 +140,8 @@ TEST_F(Panels, EachPanelShowsCentredWithItsTextsAndAPressAnswersIt) {
         "Ventaro 9 demo.";
     const panel_case cases[] = {
         {"questions_996.png", 996, 25, 227, 750, 146, [&] { answer = select_alert(path, 0); },
-         {{"the first line", 20, 100, 200, 108}, {"the path", 20, 90, 400, 98}, {"the second line", 20, 80, 300, 88}},
+         {{"the first line", 20, 100, 200, 108}, {"the path", 20, 90, 400, 98}, {"the second line", 20, 80, 300, 88},
+          {"the keep button", 60, 22, 130, 34}, {"the cancel button", 520, 22, 650, 34}},
          700, 100, 96, 28},
         {"questions_996_delete.png", 996, 25, 227, 750, 146, [&] { answer = select_alert(path, 1); },
          {{"the first line", 20, 100, 150, 108}, {"the second line", 20, 80, 400, 88}}, 700, 100, 584, 28},
@@ -151,9 +152,15 @@ TEST_F(Panels, EachPanelShowsCentredWithItsTextsAndAPressAnswersIt) {
          },
          {{"the question", 20, 160, 500, 168},
           {"the first text", 150, 53, 400, 61},
-          {"the second text", 150, 28, 300, 36}},
+          {"the second text", 150, 28, 300, 36},
+          {"the first button", 76, 50, 116, 62}},
          650, 100, 96, 31},
-        {"prefs_2.png", 2, 50, 110, 700, 380, [&] { handle_prefs(); }, {}, 600, 200, 690, 370},
+        {"prefs_2.png", 2, 50, 110, 700, 380, [&] { handle_prefs(); },
+         {{"the platform popup", 225, 300, 275, 308},
+          {"the log box's text", 155, 248, 400, 262},
+          {"the proxy host", 86, 38, 180, 47},
+          {"the proxy port", 86, 18, 110, 27}},
+         600, 200, 690, 370},
     };
     const int answers[] = {2, 3, 0, -1};
     const char* keep = std::getenv("VENTARO_TEST_SCREENSHOT_DIR");

@@ -12,6 +12,7 @@
 #include "files/http.h"
 #include "install/install_state.h"
 #include "support/panel_frames.h"
+#include "ui/text_fields.h"
 
 namespace {
 
@@ -114,33 +115,88 @@ TEST_F(PrefsPanel, TheProxyPortNumberFollowsItsTextEveryFrame) {
     for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(seen[i + 1], rows[i].number) << rows[i].text;
 }
 
-TEST_F(PrefsPanel, ThePanelsSettingsLastInThePreferencesFileButNotThePlatform) {
-    const struct {
-        const char* host;
-        const char* port;
-        bool toggle_log;
-        const char* file_lines;   // what the file then holds, in order
-        int port_number;
+TEST_F(PrefsPanel, ThePlatformPopupShowsMacintoshForAllPlatformsAndSetsTheChoice) {
+    struct row {
+        int start;     // the platform on opening; 0 is every platform (--os ALL)
+        int item;      // the item pressed in the open list; -1 none
+        int first;     // the platform after the first frame
+        int last;      // after the pick
     } rows[] = {
-        {"proxy.example.test", "8080", true,
-         "_log_actions 1\n_proxy_host proxy.example.test\n_proxy_port 8080\n_proxy_port_int 8080\n", 8080},
-        {"", "", false, "_log_actions 0\n_proxy_port_int 0\n", 0},
-        {"10.0.0.1", "80a", false, "_log_actions 0\n_proxy_host 10.0.0.1\n_proxy_port 80a\n_proxy_port_int -1\n", -1},
+        {0, 2, 1, 3},    // every platform cannot show: Macintosh, then Linux picked
+        {1, 1, 1, 2},    {3, 0, 3, 1},
+        {2, -1, 2, 2},   // a press beside the open list closes it and changes nothing
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.host);
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "start " << r.start << " item " << r.item);
         reset_settings();
-        stg.platform_filter = 3;
+        stg.platform_filter = r.start;
         frames = 0;
+        int first = -1;
         script = [&](int n) {
             if (n == 1) {
-                http.proxy_host = r.host;
-                http.proxy_port = r.port;
-                if (r.toggle_log) press(kX, kY, 140, 254);
+                first = stg.platform_filter;
+                press(kX, kY, 260, 303);   // opens the list; its release in place leaves it open
             }
-            if (n == 3) close_panel();
+            // The list puts the current item on the popup's line and the others 12 units apart.
+            const int current = r.start < 1 ? 0 : r.start - 1;
+            if (n == 4) press(kX, kY, r.item < 0 ? 600 : 250, 303 - 12.0f * static_cast<float>(r.item - current));
+            if (n == 7) close_panel();
         };
         handle_prefs();
+        EXPECT_EQ(first, r.first);
+        EXPECT_EQ(stg.platform_filter, r.last);
+    }
+}
+
+TEST_F(PrefsPanel, WhatIsTypedAndTickedLastsInThePreferencesFileButNotThePlatform) {
+    const int kTab = 48, kBackspace = 51;
+    const struct {
+        const char* name;
+        const char* host_before;
+        const char* port_before;
+        std::string host_keys;   // typed into the host field, which takes the focus and selects its text
+        std::string port_keys;   // typed after Tab, which selects the port text
+        bool tick_log;
+        std::string host, port;
+        int port_number;
+        const char* file_lines;  // the file's log and proxy lines, in order
+    } rows[] = {
+        {"typed", "", "", "proxy.example.test", "8080", true, "proxy.example.test", "8080", 8080,
+         "_log_actions 1\n_proxy_host proxy.example.test\n_proxy_port 8080\n_proxy_port_int 8080\n"},
+        {"replaced and cut at 65", "old.example", "3128", std::string(70, 'h'), "80a", false, std::string(65, 'h'),
+         "80a", -1,
+         "_log_actions 0\n_proxy_host hhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhh\n_proxy_port "
+         "80a\n_proxy_port_int -1\n"},
+        {"emptied", "old.example", "3128", "\b", "\b", false, "", "", 0, "_log_actions 0\n_proxy_port_int 0\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        // Each row is a run of its own: the fields' shared editor starts fresh.
+        reset_settings();
+        BTN_text_fields_reset_for_test();
+        http.proxy_host = r.host_before;
+        http.proxy_port = r.port_before;
+        stg.platform_filter = 3;
+        frames = 0;
+        // Keys as a person types them: at most ten in a frame (a field queues 64 keys and key-ups).
+        auto type_keys = [&](const std::string& keys, int part) {
+            if (keys == "\b") {
+                if (part == 0) key(kBackspace, 8);
+            } else if (static_cast<std::size_t>(part) * 10 < keys.size()) {
+                type(keys.substr(static_cast<std::size_t>(part) * 10, 10));
+            }
+        };
+        script = [&](int n) {
+            if (n >= 1 && n < 10) type_keys(r.host_keys, n - 1);
+            if (n == 11) key(kTab, 9);
+            if (n >= 13 && n < 22) type_keys(r.port_keys, n - 13);
+            if (n == 23 && r.tick_log) press(kX, kY, 140, 254);
+            if (n == 25) close_panel();
+        };
+        handle_prefs();
+        EXPECT_EQ(http.proxy_host, r.host);
+        EXPECT_EQ(http.proxy_port, r.port);
+        EXPECT_EQ(http.proxy_port_int, r.port_number);
         pref.IO_set(11, 1);
 
         const std::string file = testsupport::read_file(tmp / "Ventaro Installer.prf");
@@ -158,7 +214,7 @@ TEST_F(PrefsPanel, ThePanelsSettingsLastInThePreferencesFileButNotThePlatform) {
         EXPECT_EQ(http.proxy_host, r.host);
         EXPECT_EQ(http.proxy_port, r.port);
         EXPECT_EQ(http.proxy_port_int, r.port_number);
-        EXPECT_EQ(stg.log_actions, r.toggle_log ? 1 : 0);
+        EXPECT_EQ(stg.log_actions, r.tick_log ? 1 : 0);
         EXPECT_EQ(stg.platform_filter, 1);   // not kept: each run starts from --os or Mac
     }
 }

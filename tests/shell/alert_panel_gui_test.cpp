@@ -1,0 +1,188 @@
+// The alert panel in a real window under Xvfb (Mesa), read back from the frame it showed and
+// checked by properties: each line's text lies inside the alert's box, centred where it was
+// measured; the button's caps show the push-button texels of the widget atlas; the panel stands
+// centred in the window. The screen is captured with ImageMagick's import; set
+// VENTARO_TEST_SCREENSHOT to a path to keep the picture.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "../../tools/art/atlas_table.h"
+#include "../render/recorded_draw.h"
+#include "core/alert.h"
+#include "core/memory.h"
+#include "files/xmap.h"
+#include "platform/events.h"
+#include "platform/gl_window.h"
+#include "render/gl_api.h"
+#include "render/interface_art.h"
+#include "render/tex_png.h"
+#include "render/view.h"
+#include "shell/alert_panel.h"
+#include "shell/event_pump.h"
+#include "shell/windows.h"
+#include "support/temp_dir.h"
+#include "support/xvfb.h"
+#include "ui/panel_record.h"
+#include "ui/tt_font.h"
+
+namespace {
+
+constexpr int kW = 800, kH = 600;
+
+struct rgb {
+    int r, g, b;
+    bool operator==(const rgb&) const = default;
+    int distance(const rgb& o) const { return std::abs(r - o.r) + std::abs(g - o.g) + std::abs(b - o.b); }
+};
+std::ostream& operator<<(std::ostream& os, const rgb& c) { return os << c.r << "," << c.g << "," << c.b; }
+
+// The frame the panel drew, read from the back buffer just before its swap.
+std::vector<unsigned char> g_shown;
+std::string g_shot;
+std::string g_display;
+
+void capture_then_swap() {
+    if (g_shown.empty()) {
+        g_shown.resize(static_cast<std::size_t>(kW) * kH * 4);
+        gl.glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, g_shown.data());
+        OGL_sbuff();
+        gl.glFinish();
+        testsupport::run_with_display(g_display, {"import", "-window", "root", g_shot});
+        return;
+    }
+    OGL_sbuff();
+}
+
+rgb pixel(int x, int y) {
+    const unsigned char* p = &g_shown[(static_cast<std::size_t>(y) * kW + static_cast<std::size_t>(x)) * 4];
+    return {p[0], p[1], p[2]};
+}
+
+struct picture {
+    int w = 0, h = 0;
+    std::vector<unsigned char> px;
+    const unsigned char* texel(int s, int t) const { return &px[(static_cast<std::size_t>(t) * w + s) * 4]; }
+};
+picture decode(const std::string& resource) {
+    picture out;
+    xmap_class file("RESOURCE:" + resource);
+    unsigned char* pixels = nullptr;
+    TEX_image_desc desc;
+    if (!file.mem_start || !TEX_load_png(resource, file, pixels, GL_RGBA, 0, 0, png_mode_exact, 1, desc)) return out;
+    out.w = desc.width;
+    out.h = desc.height;
+    out.px.assign(pixels, pixels + static_cast<std::size_t>(out.w) * out.h * 4);
+    xfree(pixels);
+    return out;
+}
+
+TEST(AlertPanelOnScreen, ShowsItsLinesInsideTheBoxAndARealButton) {
+    drawtest::link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf", "interface.png", "map.png",
+                                     "background.png", "elements_English.png"});
+    drawtest::fill_degree_tables();
+    testsupport::temp_dir tmp;
+    testsupport::xvfb server;
+    ASSERT_TRUE(server.running());
+    setenv("DISPLAY", server.display().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    g_display = server.display();
+    const char* keep = std::getenv("VENTARO_TEST_SCREENSHOT");
+    g_shot = keep && *keep ? std::string(keep) : tmp / "alert.png";
+
+    wins.windowed_w = kW;
+    wins.windowed_h = kH;
+    ASSERT_EQ(cons.cons_make(0), 1) << platform::window_error();
+    glExt.init_extensions();
+    reno.reno_init();
+    scratch_array = TEX_scratch_aligned_start();
+    tman.TEX_init();
+    TEX_load_interface_art();
+    OGL_pix_specs(0);
+    wins.panel_id = -1;
+    for (int i = 0; i < 10; ++i) MACIBM_event_proc();
+    ASSERT_EQ(wins.panel_id, 0);
+    const picture atlas = decode("interface.png");
+    ASSERT_EQ(atlas.w, 512);
+
+    // The panel's first frame is read back; Return then closes it.
+    frame_hooks.movie_per_frame = &capture_then_swap;
+    platform::input_event ret;
+    ret.kind = platform::ev_key_down;
+    ret.key_code = 36;
+    ret.ch = ret.lower = ret.upper = 13;
+    platform::push_test_event(ret);
+    const std::string lines[4] = {"The installer could not reach the server.", "Check the network connection,",
+                                  "then try again.", ""};
+    MACIBM_alert_panel(0, lines[0], lines[1], lines[2], lines[3], t_warn, "");
+    frame_hooks.movie_per_frame = nullptr;
+    EXPECT_EQ(wins.panel_id, 0);
+    ASSERT_FALSE(g_shown.empty());
+
+    // Panel 994, 420 x 260, centred in the 800 x 600 window; its inner box from (10, 35) to 10 in
+    // from the right and 28 below the top.
+    const int ox = 190, oy = 170;
+    const int box_x0 = ox + 10, box_x1 = ox + 410, box_y0 = oy + 35, box_y1 = oy + 232;
+
+    // Text: in a band around each line's baseline, the pixels that differ from the box's own
+    // colour in that row lie in the line's measured span, centred on the panel, inside the box.
+    const int baselines[3] = {215, 175, 135};
+    for (int i = 0; i < 3; ++i) {
+        const int base = oy + baselines[i];
+        const float w = OGL_measure_string(lines[i]);
+        int inked = 0, stray = 0, outside_box = 0;
+        for (int y = base - 4; y <= base + 11; ++y) {
+            const rgb plain = pixel(box_x0 + 30, y);
+            for (int x = box_x0 + 20; x < box_x1 - 20; ++x) {
+                if (pixel(x, y).distance(plain) < 40) continue;
+                ++inked;
+                if (std::fabs(x - (ox + 210)) > w / 2 + 2) ++stray;
+                if (x < box_x0 || x > box_x1 || y < box_y0 || y > box_y1) ++outside_box;
+            }
+        }
+        EXPECT_GT(inked, 50) << lines[i];
+        EXPECT_EQ(stray, 0) << lines[i];
+        EXPECT_EQ(outside_box, 0) << lines[i];
+    }
+    // Nothing is written below the lines, down to the button (the fourth line is empty).
+    {
+        const rgb plain = pixel(box_x0 + 30, oy + 80);
+        int inked = 0;
+        for (int y = oy + 40; y <= oy + 110; ++y)
+            for (int x = box_x0 + 20; x < box_x1 - 20; ++x)
+                if (pixel(x, y).distance(plain) >= 40) ++inked;
+        EXPECT_EQ(inked, 0);
+    }
+
+    // The button "Understood" centred at (210, 18): its left cap shows the push-button texels.
+    const float bw = OGL_measure_string("Understood") + 21;
+    const int half = static_cast<int>(std::lround(bw / 2));
+    const int left = ox + 210 - half, bottom = oy + 18 - 13;
+    int checked = 0;
+    for (const art::AtlasRect& r : art::atlas_rects) {
+        if (r.style != 2) continue;
+        for (int t = r.t0; t < r.t1; ++t)
+            for (int s = r.s0; s < r.s0 + 8; ++s) {
+                const unsigned char* texel = atlas.texel(s, t);
+                if (texel[3] != 255) continue;
+                EXPECT_EQ(pixel(left + (s - r.s0), bottom + (t - r.t0)), (rgb{texel[0], texel[1], texel[2]}))
+                    << "push-button texel " << s << "," << t;
+                ++checked;
+            }
+    }
+    EXPECT_GT(checked, 40);
+    // Its label is drawn on it: ink in the middle of the bar.
+    int label_ink = 0;
+    const rgb bar_plain = pixel(left + half - 3, oy + 18 + 9);
+    for (int y = oy + 18 - 4; y <= oy + 18 + 6; ++y)
+        for (int x = left + 12; x < left + 2 * half - 12; ++x)
+            if (pixel(x, y).distance(bar_plain) >= 60) ++label_ink;
+    EXPECT_GT(label_ink, 30);
+
+    EXPECT_TRUE(testsupport::exists(g_shot));
+    cons.cons_nuke(0);
+}
+
+}  // namespace
