@@ -86,7 +86,7 @@ void draw_bottom_bar(const wizard_screen& w) {
         int p = 0;
         if (interface_rect((float)(q + 40), 12, label_prefs, 1, &p, w.show_prefs, w.show_prefs ? 0 : 2) &&
             w.show_prefs)
-            wizard_prefs_open();
+            handle_prefs();
     }
     if (interface_rect(400, 12, label_order, 0, nullptr, 1, 0)) go_to_URL(order_page_url);
     int n = 0;

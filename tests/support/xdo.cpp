@@ -44,11 +44,11 @@ void xdo::move(float x, float y) const {
     run("xdotool mousemove --sync --window " + window_ + " " + std::to_string(px) + " " + std::to_string(py));
 }
 
-void xdo::click(float x, float y) const {
+void xdo::click(float x, float y, int hold_ms) const {
     move(x, y);
     // The program reads the button once a frame: hold it long enough for a frame to see it.
     run("xdotool mousedown 1");
-    ::usleep(60000);
+    ::usleep(static_cast<useconds_t>(hold_ms) * 1000);
     run("xdotool mouseup 1");
     ::usleep(60000);
 }

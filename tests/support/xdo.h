@@ -17,7 +17,8 @@ public:
     const std::string& window() const { return window_; }
 
     void move(float x, float y) const;                 // pointer to the point
-    void click(float x, float y) const;                // move there, press and release button 1
+    // Move there, press and release button 1, holding it hold_ms (long enough for a slow frame).
+    void click(float x, float y, int hold_ms = 60) const;
     void key(const std::string& keysym) const;         // e.g. "Tab", "ctrl+v", "Return"
     void type(const std::string& utf8) const;          // types the text
     bool screenshot(const std::string& png_path) const;
