@@ -12,6 +12,8 @@ namespace platform {
 
 namespace {
 
+int g_last_wait_ms = -1;
+
 std::deque<input_event>& test_queue() {
     static std::deque<input_event> q;
     return q;
@@ -162,6 +164,7 @@ bool translate(const SDL_Event& ev, input_event& e) {
 }  // namespace
 
 bool next_event(input_event& e, int wait_ms) {
+    g_last_wait_ms = wait_ms;
     if (!test_queue().empty()) {
         e = test_queue().front();
         test_queue().pop_front();
@@ -241,7 +244,10 @@ void set_test_mouse(gl_window*, int x, int y) {
     g_test_mouse.y = y;
 }
 
+int last_event_wait_for_test() { return g_last_wait_ms; }
+
 void clear_test_input() {
+    g_last_wait_ms = -1;
     test_queue().clear();
     pending().clear();
     g_test_mouse = {};

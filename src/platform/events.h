@@ -73,5 +73,7 @@ struct cursor_calls_t {
     int hides = 0, shows = 0, arrows = 0;
 };
 cursor_calls_t cursor_calls_for_test();
+// Test seam: the wait_ms of the latest next_event call (-1 before any).
+int last_event_wait_for_test();
 
 }  // namespace platform

@@ -22,7 +22,7 @@
 //       "start: os_filter=N path='...' temp='...' install_name='...' installed=N". The wizard's
 //       screens are what shows these to a user.
 //   VENTARO_TEST_SCREEN_LOG=1
-//       On the first frame of each wizard screen, one line on standard output:
+//       Once the first frame of each wizard screen is swapped, one line on standard output:
 //       "screen: <English title>", followed by " = <title shown>" when the language shows another.
 //       A screen without a title gives "screen: " alone.
 //

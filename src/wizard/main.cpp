@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     const int frame_limit = platform::test_switches_now().exit_after_frames;
     for (int frames = 0; !app_done;) {
         MACIBM_event_proc();
+        wizard_screen_log_flush();
         if (frame_limit && ++frames >= frame_limit) app_done = 1;
     }
 

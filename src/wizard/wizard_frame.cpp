@@ -45,11 +45,13 @@ enum bar_label { label_quit = 0, label_back = 1, label_next = 2, label_order = 5
 // Rows of the art, t at the bottom and top edge: hovered, held, normal or disabled.
 constexpr float look_t[3][2] = {{0.0f, 0.171875f}, {0.1796875f, 0.3515625f}, {0.359375f, 0.53125f}};
 
+// The screen log's line for this frame, written once the frame is swapped.
+std::string pending_log;
+
 void log_screen(const wizard_screen& w) {
-    std::string line = "screen: " + title_english;
-    if (w.title != title_english) line += " = " + w.title;
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    pending_log = "screen: " + title_english;
+    if (w.title != title_english) pending_log += " = " + w.title;
+    pending_log += "\n";
 }
 
 void draw_background() {
@@ -172,6 +174,13 @@ int wizard_quit(int, wizard_screen&) {
     return 1;
 }
 
+void wizard_screen_log_flush() {
+    if (pending_log.empty()) return;
+    std::fputs(pending_log.c_str(), stdout);
+    std::fflush(stdout);
+    pending_log.clear();
+}
+
 void function_key(int) {}
 
 void APP_handlemenu(int) {}
@@ -179,4 +188,5 @@ void APP_handlemenu(int) {}
 void wizard_frame_reset_for_test() {
     last = nullptr;
     title_english.clear();
+    pending_log.clear();
 }

@@ -48,5 +48,8 @@ void APP_handlemenu(int command);
 // The title in English for the screen log (VENTARO_TEST_SCREEN_LOG); screens set it with their
 // translated title through wizard_title, its placeholder filled with *value when given.
 void wizard_title(wizard_screen& screen, const std::string& english, const std::string* value = nullptr);
+// Writes the screen log's line of a screen's first frame; main calls it after each frame, once
+// that frame is swapped.
+void wizard_screen_log_flush();
 // Forgets the frame's remembered screen (tests start each case from nothing).
 void wizard_frame_reset_for_test();

@@ -17,6 +17,9 @@ void count_app_frame() {
     g_flags_at_app = return_hit + escape_hit + delete_hit + mnw.click_hit + mnw.release_hit + mnw.key_hit;
 }
 
+uint64_t g_work_us = 0;
+void working_app_frame() { platform::test_clock_advance(g_work_us); }
+
 platform::input_event ev(int kind) {
     platform::input_event e;
     e.kind = kind;
@@ -188,6 +191,25 @@ TEST_F(FramePump, ABoundsChangeAfterTheEndChangesNothing) {
     frame();
     --resize_recurse;
     EXPECT_EQ(wins.win_px_w, 1000);
+}
+
+// An idle frame waits up to a tick for events; after a frame whose work took a tick (a screen
+// spending its work budget) the next one only polls, so such frames are not stretched by a wait.
+TEST_F(FramePump, AFrameAfterOneThatSpentATickOnlyPollsForEvents) {
+    const struct {
+        uint64_t work_us;
+        int wait_ms;
+    } cases[] = {{0, 16}, {10000, 16}, {16667, 0}, {25000, 0}};
+    frame_hooks.app_update = &working_app_frame;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.work_us);
+        event_pump_reset_for_test();
+        g_work_us = c.work_us;
+        MACIBM_event_proc();
+        EXPECT_EQ(platform::last_event_wait_for_test(), 16);
+        MACIBM_event_proc();
+        EXPECT_EQ(platform::last_event_wait_for_test(), c.wait_ms);
+    }
 }
 
 }  // namespace

@@ -49,7 +49,10 @@ std::vector<std::string> md5_hex_of_files(const std::vector<std::string>& paths)
     const size_t batch = 200;
     for (size_t at = 0; at < paths.size(); at += batch) {
         std::string cmd = "md5sum --";
-        for (size_t i = at; i < paths.size() && i < at + batch; ++i) cmd += " " + shell_quote(paths[i]);
+        for (size_t i = at; i < paths.size() && i < at + batch; ++i) {
+            cmd += ' ';
+            cmd += shell_quote(paths[i]);
+        }
         FILE* p = ::popen(cmd.c_str(), "r");
         if (!p) throw std::runtime_error("md5sum cannot be started");
         char line[8192];

@@ -1,0 +1,96 @@
+# Sourced by the install benchmarks: a scratch folder, the set on the mirror, the server list that
+# names it, one nginx serving both on loopback, and one headless engine install of the set. The
+# caller sets $here (bench/) and $host (the server-list host the build asks); make_work sets $work
+# and start_nginx sets $port.
+
+# Sets $work to a fresh scratch folder with www/, tmp/, logs/ and list/ for nginx. A memory file
+# system keeps disk write-back of earlier rounds out of the timings; every tool writes to the same one.
+make_work() {
+  local base="${VENTARO_BENCH_TMP:-/dev/shm}"
+  [ -d "$base" ] && [ -w "$base" ] || base=/tmp
+  work="$(mktemp -d "$base/$1.XXXXXX")"
+  mkdir -p "$work/www" "$work/tmp" "$work/logs" "$work/list"
+}
+
+now() { date +%s.%N; }
+ms_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", (b - a) * 1000 }'; }
+
+# Makes the set (bench/install_set.pl: master copy, one zip per file, manifest, curl's URL list),
+# zips the manifest and makes the single archive of the same files that bsdtar extracts.
+make_set() {
+  local kind=$1 dir="$work/$1" mirror="$work/www/Bench $1"
+  mkdir -p "$dir/master" "$mirror"
+  perl "$here/install_set.pl" "$kind" "$dir/master" "$mirror" "$dir/directory.txt" "$dir/urls" "$dir/curl"
+  (cd "$dir" && bsdtar --format zip -cf "$mirror/directory.txt.zip" directory.txt)
+  (cd "$dir/master" && bsdtar --format zip -cf "$dir/one.zip" Ventaro)
+  printf 'set %s: %d files, %s, %s zipped\n' "$kind" "$(find "$dir/master" -type f | wc -l)" \
+    "$(du -sh --apparent-size "$dir/master" | cut -f1)" "$(du -sh --apparent-size "$mirror" | cut -f1)"
+}
+
+# The server list that names the set: the engine installs whatever its FINAL line says.
+list_set() {
+  cat > "$work/list/serverlist9.txt" <<LIST
+I
+820 version
+SERVERS
+
+FINAL Bench $1
+SERVER m1.bench
+/
+one
+
+SERVER m2.bench
+/
+two
+
+SERVER m3.bench
+/
+three
+
+ENDOFLIST
+LIST
+}
+
+# A random port may be taken by someone else: try a few.
+start_nginx() {
+  for attempt in 1 2 3 4 5; do
+    port=$(shuf -i 20000-60000 -n 1)
+    cat > "$work/nginx.conf" <<CONF
+daemon on;
+master_process off;
+worker_processes 1;
+pid $work/nginx.pid;
+error_log $work/logs/error.log;
+events { worker_connections 256; }
+http {
+  access_log off;
+  client_body_temp_path $work/tmp/b; proxy_temp_path $work/tmp/p; fastcgi_temp_path $work/tmp/f;
+  uwsgi_temp_path $work/tmp/u; scgi_temp_path $work/tmp/s;
+  default_type application/octet-stream; sendfile on; keepalive_requests 100000;
+  server { listen 127.0.0.1:$port; server_name m1.bench m2.bench m3.bench; root $work/www; }
+  server { listen 127.0.0.1:$port; server_name $host; root $work/list; }
+}
+CONF
+    nginx -p "$work" -c "$work/nginx.conf" -e "$work/logs/error.log" 2>/dev/null && return 0
+  done
+  echo "nginx could not be started"
+  exit 1
+}
+
+# One engine install of the listed set into a fresh folder; prints "total_ms install_ms
+# longest_frame_ms longest_pass_ms frames".
+engine() {
+  local engine_build=$1 dir=$2
+  rm -rf "$dir/engine dest" "$dir/engine tmp"
+  mkdir -p "$dir/engine tmp"
+  sync
+  VENTARO_BENCH_PROXY_PORT=$port VENTARO_BENCH_DEST="$dir/engine dest/" VENTARO_BENCH_TEMP="$dir/engine tmp/" \
+    timeout 900 "$engine_build/bench/install_bench" --benchmark_format=csv \
+    --benchmark_filter='^BM_install_from_three_mirrors' 2>/dev/null |
+    awk -F, '
+      NR == 1 { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
+      index($1, "\"BM_install") == 1 {
+        printf "%.0f %.0f %.1f %.1f %.0f\n", $col["real_time"], $col["install_ms"], $col["longest_frame_ms"],
+               $col["longest_pass_ms"], $col["frames"]
+      }'
+}
