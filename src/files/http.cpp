@@ -513,7 +513,8 @@ void* http_class::async_dns_lookup(void* lookup) {
 std::string http_class::ProxyHost(const char* host) const { return proxy_host.empty() ? std::string(host) : proxy_host; }
 
 unsigned short http_class::ProxyPort(unsigned short port) const {
-    return proxy_port_int != 0 ? static_cast<unsigned short>(proxy_port_int) : port;
+    // A stored port outside 1..65535 counts as none, never as a port cut to 16 bits.
+    return proxy_port_int >= 1 && proxy_port_int <= 65535 ? static_cast<unsigned short>(proxy_port_int) : port;
 }
 
 int http_class::net_check(int n, std::string server, std::string path, const std::string& local_file) {

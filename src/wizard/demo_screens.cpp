@@ -4,6 +4,7 @@
 
 #include "core/frame_clock.h"
 #include "core/localisation.h"
+#include "files/error_codes.h"
 #include "files/file_ops.h"
 #include "files/http.h"
 #include "files/launch.h"
@@ -66,10 +67,7 @@ int manifest_percent(float& fraction) {
     if (http.streams.size() < 2 || !http.streams[1]) return 0;
     const down_class& d = *http.streams[1];
     if (d.content_length < 0) return -1;
-    if (d.content_length == 0) {
-        fraction = 1;
-        return 100;
-    }
+    if (d.content_length == 0) return -1;   // nothing to measure against yet
     const double p = (double)d.bytes_done * 100.0 / (double)d.content_length;
     fraction = (float)(p * 0.01);
     return (int)p;
@@ -97,10 +95,13 @@ std::string install_body_text() {
     float left = 0;
     const std::string time_left = seconds_left(remaining, rate, left) ? time_str(left) : std::string();
     const int n = (int)servers.size();
-    std::string text = UTL_string_sub(
-        UTL_translate_plural(n, "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
-                             "About %1:time% left in the install, downloading at %2:rate% with %3:number% simultaneous servers."),
-        time_left, rate_str(rate), int_str(n));
+    // Without a rate or a size there is no estimate to give: the server lines stand alone.
+    std::string text;
+    if (!time_left.empty() && stg.download_size > 0)
+        text = UTL_string_sub(
+            UTL_translate_plural(n, "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
+                                 "About %1:time% left in the install, downloading at %2:rate% with %3:number% simultaneous servers."),
+            time_left, rate_str(rate), int_str(n));
     for (int i = 0; i < n; ++i) {
         const next_class::stream_info* s = i < (int)next.streams.size() ? &next.streams[i] : nullptr;
         if (s && xtim.real_time < s->retry_time) {
@@ -115,8 +116,19 @@ std::string install_body_text() {
                                    servers[i].host);
         }
     }
-    return text;
+    const std::size_t start = text.find_first_not_of('\n');
+    return start == std::string::npos ? std::string() : text.substr(start);
 }
+
+// A name that would leave its parent folder or hold bytes no file name should.
+bool bad_install_name(const std::string& name) {
+    if (name.find('/') != std::string::npos || name.find("..") != std::string::npos) return true;
+    for (unsigned char c : name)
+        if (c < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+std::string launch_error;
 
 }  // namespace
 
@@ -242,6 +254,12 @@ int demo_pick_dest(int first_frame, wizard_screen& w) {
         w.text = tr("Please pick a name for your Ventaro 9 installation...");
         return 0;
     }
+    if (bad_install_name(install_folder)) {
+        dest_dir_path = parent_dir;
+        w.next_screen = nullptr;
+        w.text = tr("Please pick another install name: it may not contain '/', '..' or control characters.");
+        return 0;
+    }
     dest_dir_path = parent_dir + install_folder + "/";
     if (dir_exists(dest_dir_path)) {
         w.next_screen = nullptr;
@@ -327,11 +345,20 @@ int demo_done(int, wizard_screen& w) {
     return 0;
 }
 
-int dvd_do_run_sim(int first_frame, wizard_screen&) {
-    // A launch that failed once is not tried again every frame.
-    if (first_frame) launch_app(dest_dir_path + "Ventaro" + ".app", "", 1);
+int dvd_do_run_sim(int first_frame, wizard_screen& w) {
+    // A launch that failed once is not tried again every frame; the user may go back and retry.
+    if (first_frame) {
+        const int err = launch_app(dest_dir_path + "Ventaro" + ".app", "", 1);
+        launch_error = err ? error_str(err) : std::string();
+    }
+    if (!launch_error.empty()) {
+        w.text = UTL_string_sub(tr("I could not start the Ventaro 9 demo: %1:errormessage%."), launch_error);
+        w.back_screen = demo_done;
+    }
     return 0;
 }
+
+void demo_set_install_name_for_test(const std::string& name) { install_folder = name; }
 
 void demo_screens_reset_for_test() {
     accept_eula = 0;
@@ -340,4 +367,5 @@ void demo_screens_reset_for_test() {
     install_folder.clear();
     desktop_f.clear();
     totl_inst_rat = 0;
+    launch_error.clear();
 }

@@ -22,4 +22,6 @@ bool demo_run_quit_func();
 // The licence the License screen shows, filled with the maker's web host.
 std::string eula_text();
 // Forgets the screens' remembered choices (tests start each case from nothing).
+// Test seam: the install name as if typed into its field.
+void demo_set_install_name_for_test(const std::string& name);
 void demo_screens_reset_for_test();

@@ -13,6 +13,7 @@
 #include "ui/menus.h"
 #include "ui/panel_record.h"
 #include "ui/text_fields.h"
+#include "ui/tt_font.h"
 
 namespace {
 std::string tr(const char* text) { return UTL_translate_string(text, 0); }
@@ -31,14 +32,14 @@ void handle_prefs() {
         float unused_x = 0, unused_y = 0;
         BTN_subwin(0, 16, -1, next_y, -1, -1, tr("General Preferences"), &unused_x, &unused_y);
 
-        // The popup counts from 0 for Macintosh; "all platforms" (0) has no entry, so the
-        // popup's clamp turns it into Macintosh the first time the panel shows.
-        int platform_index = stg.platform_filter - 1;
-        BTN_textlist(250, 300, &platform_index, tr("Macintosh-Windows-Linux"),
-                     tr("Operating System to download Ventaro for:|(Install and copy the entire Ventaro folder to "
-                        "another computer if you like)"),
-                     '-');
-        stg.platform_filter = platform_index + 1;
+        // The popup counts from 0 for Macintosh. "All platforms" (0) has no entry: the popup shows
+        // Macintosh then, and the setting changes only when the user picks an entry.
+        int platform_index = stg.platform_filter > 0 ? stg.platform_filter - 1 : 0;
+        if (BTN_textlist(250, 300, &platform_index, tr("Macintosh-Windows-Linux"),
+                         tr("Operating System to download Ventaro for:|(Install and copy the entire Ventaro folder "
+                            "to another computer if you like)"),
+                         '-'))
+            stg.platform_filter = platform_index + 1;
 
         BTN_bool(140, 250, &stg.log_actions,
                  tr("|Log installer actions. Turn this on to output the installer file downloads and stuff to the "
@@ -47,7 +48,11 @@ void handle_prefs() {
 
         BTN_enterstring(85, 40, &http.proxy_host, 65, tr("-proxy host"), 455, 1);
         BTN_enterstring(85, 20, &http.proxy_port, 65, tr("-proxy port"), 455, 0);
-        http.proxy_port_int = http.proxy_port.empty() ? 0 : str_to_int(http.proxy_port);
+        // A port outside 1..65535 is refused: no port is set until the text is a real one.
+        const int port = http.proxy_port.empty() ? 0 : str_to_int(http.proxy_port);
+        const bool port_ok = http.proxy_port.empty() || (port >= 1 && port <= 65535);
+        http.proxy_port_int = port_ok ? port : 0;
+        if (!port_ok) OGL_string(12, 85, 6, tr("The proxy port must be a number from 1 to 65535."), 455, cs_regular, just_left);
 
         MACIBM_event_proc();
     }

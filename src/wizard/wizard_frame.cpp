@@ -1,5 +1,6 @@
 #include "wizard/wizard_frame.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "core/app_globals.h"
@@ -69,7 +70,7 @@ void draw_step_list() {
 }
 
 void draw_progress(const wizard_screen& w) {
-    if (!(w.progress >= 0)) return;
+    if (!(w.progress >= 0) || !std::isfinite(w.progress)) return;   // no bar, and no NaN or endless fill
     float fill = 520 * (0.96f * w.progress + 0.04f);
     if (fill > 520) fill = 520;
     BTN_frame1(4, 500 - wins.off_x, 155 - wins.off_y, 520, 0);

@@ -146,4 +146,36 @@ TEST_F(DemoScreens, FinishOffersTheLaunchOnlyAfterAnInstallWithoutError) {
     stg.error_flag = 0;
 }
 
+TEST_F(DemoScreens, AnInstallNameThatWouldLeaveItsFolderIsRefused) {
+    const std::string refusal = "Please pick another install name: it may not contain '/', '..' or control characters.";
+    const struct {
+        std::string name;
+        bool refused;
+    } rows[] = {
+        {"Ventaro 9 Demo", false}, {"a/b", true}, {"..", true}, {"x..y", true}, {"../up", true},
+        {"tab\there", true}, {std::string("nul\0", 4), true}, {"del\x7f", true}, {"Démo ünd Привет", false},
+    };
+    call(demo_pick_dest, 1);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        demo_set_install_name_for_test(r.name);
+        const wizard_screen w = call(demo_pick_dest, 0);
+        EXPECT_EQ(w.text == refusal, r.refused);
+        EXPECT_EQ(w.next_screen == nullptr, r.refused);
+        if (!r.refused) {
+            EXPECT_EQ(dest_dir_path, t.path() + "/desk/" + r.name + "/");
+        }
+    }
+}
+
+TEST_F(DemoScreens, AFailedLaunchSaysWhyAndOffersBack) {
+    dest_dir_path = t.path() + "/missing/";
+    wizard_screen w = call(dvd_do_run_sim, 1);
+    EXPECT_EQ(w.text.rfind("I could not start the Ventaro 9 demo: ", 0), 0u) << w.text;
+    EXPECT_EQ(w.back_screen, demo_done);
+    w = call(dvd_do_run_sim, 0);   // not tried again, still explained
+    EXPECT_EQ(w.back_screen, demo_done);
+    EXPECT_FALSE(w.text.empty());
+}
+
 }  // namespace

@@ -93,8 +93,9 @@ TEST_F(PrefsPanel, TheProxyPortNumberFollowsItsTextEveryFrame) {
         const char* text;
         int number;
     } rows[] = {
-        {"", 0},    {"8080", 8080},   {"0080", 80},   {"80a", -1},   {"-1", -1},   {" 80", -1},
-        {"123456789", 123456789},     {"1234567890", -1},
+        // Anything but a port from 1 to 65535 is refused and leaves no port set.
+        {"", 0},    {"8080", 8080},   {"0080", 80},   {"80a", 0},   {"-1", 0},   {" 80", 0},
+        {"65535", 65535}, {"65536", 0}, {"0", 0}, {"123456789", 0},     {"1234567890", 0},
     };
     std::size_t row = 0;
     std::vector<int> seen;
@@ -122,7 +123,8 @@ TEST_F(PrefsPanel, ThePlatformPopupShowsMacintoshForAllPlatformsAndSetsTheChoice
         int first;     // the platform after the first frame
         int last;      // after the pick
     } rows[] = {
-        {0, 2, 1, 3},    // every platform cannot show: Macintosh, then Linux picked
+        {0, 2, 0, 3},    // every platform shows as Macintosh and stays until Linux is picked
+        {0, -1, 0, 0},   // looking at the list keeps every platform
         {1, 1, 1, 2},    {3, 0, 3, 1},
         {2, -1, 2, 2},   // a press beside the open list closes it and changes nothing
     };
@@ -164,9 +166,9 @@ TEST_F(PrefsPanel, WhatIsTypedAndTickedLastsInThePreferencesFileButNotThePlatfor
         {"typed", "", "", "proxy.example.test", "8080", true, "proxy.example.test", "8080", 8080,
          "_log_actions 1\n_proxy_host proxy.example.test\n_proxy_port 8080\n_proxy_port_int 8080\n"},
         {"replaced and cut at 65", "old.example", "3128", std::string(70, 'h'), "80a", false, std::string(65, 'h'),
-         "80a", -1,
+         "80a", 0,
          "_log_actions 0\n_proxy_host hhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhh\n_proxy_port "
-         "80a\n_proxy_port_int -1\n"},
+         "80a\n_proxy_port_int 0\n"},
         {"emptied", "old.example", "3128", "\b", "\b", false, "", "", 0, "_log_actions 0\n_proxy_port_int 0\n"},
     };
     for (const auto& r : rows) {
