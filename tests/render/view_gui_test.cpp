@@ -15,6 +15,7 @@
 #include "shell/event_pump.h"
 #include "shell/windows.h"
 #include "support/gl_pixels.h"
+#include "support/gui_window.h"
 #include "support/xvfb.h"
 #include "ui/panel_record.h"
 
@@ -54,11 +55,7 @@ void fill_unit(float x, float y) {
 TEST(ViewOnX, InterfaceUnitsArePixelsFromTheBottomLeft) {
     testsupport::xvfb server;
     ASSERT_TRUE(server.running());
-    setenv("DISPLAY", server.display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    wins.windowed_w = kW;
-    wins.windowed_h = kH;
-    ASSERT_EQ(cons.cons_make(0), 1) << platform::window_error();
+    ASSERT_TRUE(testsupport::open_window_on(server, kW, kH)) << platform::window_error();
     wins.panel_id = -1;
     for (int i = 0; i < 10; ++i) MACIBM_event_proc();   // mapped, panel 0 open
     ASSERT_EQ(wins.panel_id, 0);

@@ -24,6 +24,8 @@
 #include "shell/event_pump.h"
 #include "shell/windows.h"
 #include "support/temp_dir.h"
+#include "support/gl_pixels.h"
+#include "support/gui_window.h"
 #include "support/xvfb.h"
 #include "ui/panel_record.h"
 #include "ui/tt_font.h"
@@ -61,23 +63,8 @@ rgb pixel(int x, int y) {
     return {p[0], p[1], p[2]};
 }
 
-struct picture {
-    int w = 0, h = 0;
-    std::vector<unsigned char> px;
-    const unsigned char* texel(int s, int t) const { return &px[(static_cast<std::size_t>(t) * w + s) * 4]; }
-};
-picture decode(const std::string& resource) {
-    picture out;
-    xmap_class file("RESOURCE:" + resource);
-    unsigned char* pixels = nullptr;
-    TEX_image_desc desc;
-    if (!file.mem_start || !TEX_load_png(resource, file, pixels, GL_RGBA, 0, 0, png_mode_exact, 1, desc)) return out;
-    out.w = desc.width;
-    out.h = desc.height;
-    out.px.assign(pixels, pixels + static_cast<std::size_t>(out.w) * out.h * 4);
-    xfree(pixels);
-    return out;
-}
+using testsupport::picture;
+picture decode(const std::string& resource) { return testsupport::decode_resource(resource); }
 
 TEST(AlertPanelOnScreen, ShowsItsLinesInsideTheBoxAndARealButton) {
     drawtest::link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf", "interface.png", "map.png",
@@ -86,20 +73,10 @@ TEST(AlertPanelOnScreen, ShowsItsLinesInsideTheBoxAndARealButton) {
     testsupport::temp_dir tmp;
     testsupport::xvfb server;
     ASSERT_TRUE(server.running());
-    setenv("DISPLAY", server.display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
     g_display = server.display();
     const char* keep = std::getenv("VENTARO_TEST_SCREENSHOT");
     g_shot = keep && *keep ? std::string(keep) : tmp / "alert.png";
-
-    wins.windowed_w = kW;
-    wins.windowed_h = kH;
-    ASSERT_EQ(cons.cons_make(0), 1) << platform::window_error();
-    glExt.init_extensions();
-    reno.reno_init();
-    scratch_array = TEX_scratch_aligned_start();
-    tman.TEX_init();
-    TEX_load_interface_art();
+    ASSERT_TRUE(testsupport::open_art_window_on(server, kW, kH)) << platform::window_error();
     OGL_pix_specs(0);
     wins.panel_id = -1;
     for (int i = 0; i < 10; ++i) MACIBM_event_proc();

@@ -13,6 +13,7 @@
 #include "shell/event_pump.h"
 #include "shell/keys.h"
 #include "shell/windows.h"
+#include "support/gui_window.h"
 #include "support/xvfb.h"
 #include "ui/panel_record.h"
 
@@ -32,11 +33,7 @@ int record_key(uint32_t ch, int vkey, int flags) {
 TEST(KeysOnX, TypedKeysArriveWithVkeyFlagsAndCharacters) {
     testsupport::xvfb server;
     ASSERT_TRUE(server.running());
-    setenv("DISPLAY", server.display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    wins.windowed_w = 320;
-    wins.windowed_h = 200;
-    ASSERT_EQ(cons.cons_make(0), 1) << platform::window_error();
+    ASSERT_TRUE(testsupport::open_window_on(server, 320, 200)) << platform::window_error();
     keys_hooks.dispatch_to_focus = &record_key;
 
     const std::string id = std::to_string(platform::window_id(cons.windows[0]));

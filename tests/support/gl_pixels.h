@@ -5,7 +5,12 @@
 #include <ostream>
 #include <vector>
 
+#include <string>
+
+#include "core/memory.h"
+#include "files/xmap.h"
 #include "render/gl_api.h"
+#include "render/tex_png.h"
 
 namespace testsupport {
 
@@ -37,5 +42,27 @@ private:
     int w_;
     std::vector<unsigned char> px_;
 };
+
+// A picture from the bundle decoded as start-up decodes it (RGBA, gamma-corrected, rows
+// bottom-up); empty when it cannot be read.
+struct picture {
+    int w = 0, h = 0;
+    std::vector<unsigned char> px;
+    const unsigned char* texel(int s, int t) const {
+        return &px[(static_cast<std::size_t>(t) * static_cast<std::size_t>(w) + static_cast<std::size_t>(s)) * 4];
+    }
+};
+inline picture decode_resource(const std::string& resource) {
+    picture out;
+    xmap_class file("RESOURCE:" + resource);
+    unsigned char* pixels = nullptr;
+    TEX_image_desc desc;
+    if (!file.mem_start || !TEX_load_png(resource, file, pixels, GL_RGBA, 0, 0, png_mode_exact, 1, desc)) return out;
+    out.w = desc.width;
+    out.h = desc.height;
+    out.px.assign(pixels, pixels + static_cast<std::size_t>(out.w) * static_cast<std::size_t>(out.h) * 4);
+    xfree(pixels);
+    return out;
+}
 
 }  // namespace testsupport

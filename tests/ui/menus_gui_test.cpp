@@ -20,6 +20,7 @@
 #include "shell/event_pump.h"
 #include "shell/windows.h"
 #include "support/temp_dir.h"
+#include "support/gui_window.h"
 #include "support/xvfb.h"
 #include "ui/frames.h"
 #include "ui/menus.h"
@@ -60,16 +61,7 @@ TEST(PopupOnScreen, ItemTextsStayInsideTheBoxAndThePointedRowIsLit) {
     testsupport::temp_dir tmp;
     testsupport::xvfb server;
     ASSERT_TRUE(server.running());
-    setenv("DISPLAY", server.display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    wins.windowed_w = kW;
-    wins.windowed_h = kH;
-    ASSERT_EQ(cons.cons_make(0), 1) << platform::window_error();
-    glExt.init_extensions();
-    reno.reno_init();
-    scratch_array = TEX_scratch_aligned_start();
-    tman.TEX_init();
-    TEX_load_interface_art();
+    ASSERT_TRUE(testsupport::open_art_window_on(server, kW, kH)) << platform::window_error();
     mbar.mbar_nuke_menus(1);
 
     platform::test_clock_set(1000000);

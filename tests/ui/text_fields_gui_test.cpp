@@ -26,6 +26,7 @@
 #include "shell/event_pump.h"
 #include "shell/windows.h"
 #include "support/temp_dir.h"
+#include "support/gui_window.h"
 #include "support/xvfb.h"
 #include "ui/focus.h"
 #include "ui/text_fields.h"
@@ -110,16 +111,7 @@ protected:
 TEST_F(FieldOnX, TypingPastingAndCopyingThroughTheDesktop) {
     testsupport::xvfb server;
     ASSERT_TRUE(server.running());
-    setenv("DISPLAY", server.display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    wins.windowed_w = 800;
-    wins.windowed_h = 600;
-    ASSERT_EQ(cons.cons_make(0), 1) << platform::window_error();
-    glExt.init_extensions();
-    reno.reno_init();
-    scratch_array = TEX_scratch_aligned_start();
-    tman.TEX_init();
-    TEX_load_interface_art();
+    ASSERT_TRUE(testsupport::open_art_window_on(server, 800, 600)) << platform::window_error();
     frame_hooks.app_update = &draw_host;
     wins.panel_id = -1;
     for (int i = 0; i < 10; ++i) frame();

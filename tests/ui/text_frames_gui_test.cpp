@@ -25,6 +25,7 @@
 #include "shell/windows.h"
 #include "support/gl_pixels.h"
 #include "support/temp_dir.h"
+#include "support/gui_window.h"
 #include "support/xvfb.h"
 #include "ui/frames.h"
 #include "ui/labels.h"
@@ -37,24 +38,8 @@ constexpr int kW = 800, kH = 600;
 using testsupport::frame_pixels;
 using testsupport::rgb;
 
-// A picture from the bundle decoded as start-up decodes it (RGBA, gamma-corrected, rows bottom-up).
-struct picture {
-    int w = 0, h = 0;
-    std::vector<unsigned char> px;
-    const unsigned char* texel(int s, int t) const { return &px[(static_cast<std::size_t>(t) * w + s) * 4]; }
-};
-picture decode(const std::string& resource) {
-    picture out;
-    xmap_class file("RESOURCE:" + resource);
-    unsigned char* pixels = nullptr;
-    TEX_image_desc desc;
-    if (!file.mem_start || !TEX_load_png(resource, file, pixels, GL_RGBA, 0, 0, png_mode_exact, 1, desc)) return out;
-    out.w = desc.width;
-    out.h = desc.height;
-    out.px.assign(pixels, pixels + static_cast<std::size_t>(out.w) * out.h * 4);
-    xfree(pixels);
-    return out;
-}
+using testsupport::picture;
+picture decode(const std::string& resource) { return testsupport::decode_resource(resource); }
 
 // "I will guide you ..." in each language, from the translation files.
 std::vector<std::string> welcome_lines() {
@@ -82,16 +67,7 @@ protected:
 TEST_F(SampleScreen, TextAndFramesLandWhereTheyWereMeasuredAndShowTheirArt) {
     testsupport::xvfb server;
     ASSERT_TRUE(server.running());
-    setenv("DISPLAY", server.display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    wins.windowed_w = kW;
-    wins.windowed_h = kH;
-    ASSERT_EQ(cons.cons_make(0), 1) << platform::window_error();
-    glExt.init_extensions();
-    reno.reno_init();
-    scratch_array = TEX_scratch_aligned_start();
-    tman.TEX_init();
-    TEX_load_interface_art();
+    ASSERT_TRUE(testsupport::open_art_window_on(server, kW, kH)) << platform::window_error();
     ASSERT_EQ(tman.load_texture(tex_fail_quit, tex_ref_elements, 0x48242, tex_load_now, "RESOURCE:elements_English.png"),
               tex_ref_elements);
     wins.panel_id = -1;

@@ -24,6 +24,7 @@
 #include "shell/windows.h"
 #include "support/gl_pixels.h"
 #include "support/temp_dir.h"
+#include "support/gui_window.h"
 #include "support/xvfb.h"
 #include "wizard/prefs_panel.h"
 
@@ -113,16 +114,7 @@ protected:
 TEST_F(Panels, EachPanelShowsCentredWithItsTextsAndAPressAnswersIt) {
     testsupport::xvfb server;
     ASSERT_TRUE(server.running());
-    setenv("DISPLAY", server.display().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    wins.windowed_w = kW;
-    wins.windowed_h = kH;
-    ASSERT_EQ(cons.cons_make(0), 1) << platform::window_error();
-    glExt.init_extensions();
-    reno.reno_init();
-    scratch_array = TEX_scratch_aligned_start();
-    tman.TEX_init();
-    TEX_load_interface_art();
+    ASSERT_TRUE(testsupport::open_art_window_on(server, kW, kH)) << platform::window_error();
     ogl_inited = 1;
     wins.panel_id = -1;
     for (int i = 0; i < 3; ++i) MACIBM_event_proc();
