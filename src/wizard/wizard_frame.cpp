@@ -23,17 +23,6 @@ screen_func g_wizard = demo_start;
 std::vector<std::string> step_names;
 std::vector<screen_func> step_funcs;
 
-const float btn_cuts[8][6] = {
-    {0, 0, 0, 0, 0, 0},
-    {56, 91, 96, 75, 54, 60},
-    {145, 172, 181, 144, 212, 156},
-    {246, 284, 256, 211, 312, 269},
-    {357, 477, 422, 346, 480, 421},
-    {489, 695, 611, 422, 673, 606},
-    {605, 874, 762, 501, 840, 789},
-    {691, 958, 859, 616, 921, 892},
-};
-
 const char* const order_page_url = "http://" VENTARO_SERVER_HOST "/order.html";
 
 namespace {

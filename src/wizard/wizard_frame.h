@@ -5,6 +5,7 @@
 // Screens describe one frame at a time and never write g_wizard themselves.
 #include <string>
 #include <vector>
+#include "wizard/label_cuts.h"
 
 struct wizard_screen;
 // Nonzero first argument: this screen was not the one called in the previous frame. A nonzero
@@ -28,9 +29,6 @@ extern screen_func g_wizard;                  // the current screen; none ends t
 extern std::vector<std::string> step_names;   // the current flow's steps, filled by its first screen
 extern std::vector<screen_func> step_funcs;
 
-// x of cut c for language lang, in pixels of the 1024-pixel-wide bottom-bar art; label n spans
-// cuts n to n+1.
-extern const float btn_cuts[8][6];
 
 // The maker's order page, opened by the Order button.
 extern const char* const order_page_url;

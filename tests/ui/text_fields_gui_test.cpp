@@ -128,7 +128,15 @@ TEST_F(FieldOnX, TypingPastingAndCopyingThroughTheDesktop) {
 
     // Typed, with non-ASCII in two-byte letters.
     const std::string typed = "Gr\xC3\xBC\xC3\x9F" "e \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";   // Grüße Привет
-    ASSERT_EQ(run_framing({"xdotool", "type", "--delay", "80", typed}), 0);
+    // xdotool types a letter the keyboard lacks by remapping a spare key and mapping it back
+    // afterwards; on a loaded machine a client can read the key after the map went back. That
+    // race is xdotool's, so a wrong result is typed again, at most twice more.
+    for (int attempt = 0; attempt < 3 && g_text != typed; ++attempt) {
+        if (attempt) {
+            ASSERT_EQ(run_framing({"xdotool", "key", "--delay", "80", "Home", "shift+End", "BackSpace"}), 0);
+        }
+        ASSERT_EQ(run_framing({"xdotool", "type", "--delay", std::to_string(80 + 120 * attempt), typed}), 0);
+    }
     EXPECT_EQ(g_text, typed);
     EXPECT_GT(g_changes, 0);
 

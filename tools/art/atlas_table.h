@@ -11,6 +11,8 @@
 
 #include <array>
 
+#include "wizard/label_cuts.h"
+
 namespace art {
 
 enum class Shape {
@@ -160,16 +162,7 @@ inline constexpr std::array<const char*, 6> languages = {"English", "French", "G
 // Labels: 0 Quit, 1 Back, 2 Next, 3 select every map tile, 4 clear every map tile, 5 Order,
 // 6 Preferences.
 constexpr int label_count = 7;
-inline constexpr int label_cuts[label_count + 1][6] = {
-    {0, 0, 0, 0, 0, 0},
-    {56, 91, 96, 75, 54, 60},
-    {145, 172, 181, 144, 212, 156},
-    {246, 284, 256, 211, 312, 269},
-    {357, 477, 422, 346, 480, 421},
-    {489, 695, 611, 422, 673, 606},
-    {605, 874, 762, 501, 840, 789},
-    {691, 958, 859, 616, 921, 892},
-};
+inline constexpr auto& label_cuts = btn_cuts;
 
 // The three looks of every label, stacked: rows t0 <= t < t1 (t from the bottom).
 struct LabelLook {
