@@ -57,3 +57,7 @@ void MACIBM_finishup(int save) {
     if (g_shell.teardown) g_shell.teardown();
     xer.close();
 }
+
+void shell_event_proc() {
+    if (g_shell.event_proc) g_shell.event_proc();
+}

@@ -14,6 +14,9 @@ struct shell_services {
     // The alert panel (994) or the language chooser (type 0): runs its own frames until it closes.
     void (*alert_panel)(int return_panel, const std::string& l1, const std::string& l2, const std::string& l3,
                         const std::string& l4, int type, const std::string& suffix) = nullptr;
+    // One pass of the frame pump (events, the open panel's frame, the swap), for modal loops
+    // below the shell; set as soon as the pump is linked in.
+    void (*event_proc)() = nullptr;
 };
 
 extern shell_services g_shell;
@@ -21,6 +24,7 @@ extern shell_services g_shell;
 int shell_window_count();                       // 1 without a shell
 void* shell_make_loader_context();              // null without a shell
 int shell_set_loader_context(void* context);    // 0 without a shell or context
+void shell_event_proc();                        // nothing without a frame pump
 
 // Owners of worker pools register a function that stops their pool; a quitting alert runs them
 // all (most recent first) before the thread layer stops and the process ends.

@@ -1,13 +1,13 @@
 #include "install/prompts.h"
 
 #include "core/localisation.h"
+#include "core/shell_services.h"
 #include "files/error_codes.h"
 #include "install/install_state.h"
 #include "platform/web_page.h"
 #include "core/alert.h"
 #include "core/app_globals.h"
 #include "render/background.h"
-#include "shell/event_pump.h"
 #include "ui/buttons.h"
 #include "ui/frames.h"
 #include "ui/panel_record.h"
@@ -66,7 +66,7 @@ int select_alert(const std::string& path, int delete_flag) {
                 return b.answer;
             }
         }
-        MACIBM_event_proc();
+        shell_event_proc();
         if (wins.panel_id != 996) return 3;
     }
 }
@@ -92,7 +92,7 @@ int abort_alert(const std::string& message, const std::string& caption1, const s
             wins.start_win(0);
             return 0;
         }
-        MACIBM_event_proc();
+        shell_event_proc();
         if (wins.panel_id != 997) return 3;
     }
 }

@@ -7,6 +7,7 @@
 #include "core/app_globals.h"
 #include "core/frame_clock.h"
 #include "core/mouse_record.h"
+#include "core/shell_services.h"
 #include "core/thread_layer.h"
 #include "platform/events.h"
 #include "render/tex_obj.h"
@@ -18,6 +19,11 @@
 #include "ui/panel_record.h"
 
 int resize_recurse = 0;
+
+namespace {
+// Modal loops below the shell (the engine's questions) run their frames through the pump.
+const bool pump_offered = (g_shell.event_proc = &MACIBM_event_proc, true);
+}  // namespace
 
 namespace {
 
