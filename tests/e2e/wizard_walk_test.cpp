@@ -35,6 +35,12 @@ struct point {
 constexpr point kNextEnglish{770 - 89 / 2.0f, 23};
 constexpr point kNextFrench{770 - 112 / 2.0f, 23};
 constexpr point kQuitFrench{30 + 91 / 2.0f, 23};
+constexpr point kNextRussian{770 - 67 / 2.0f, 23};
+constexpr point kQuitEnglish{30 + 56 / 2.0f, 23};
+constexpr point kBackEnglish{595, 23};
+// The two-button question (700 x 206, centred): Cancel above Continue.
+constexpr point kQuestionCancel{50 + 96, 197 + 56};
+constexpr point kQuestionContinue{50 + 96, 197 + 31};
 constexpr point kAgreeBox{250, 303};
 constexpr point kFirstChoice{500, 350};
 // A frame of the sanitizer build under Xvfb can take a fifth of a second.
@@ -42,9 +48,10 @@ constexpr int kHoldMs = 300;
 
 class WizardWalk : public ::testing::Test {
 protected:
+    virtual long long mirror_rate() const { return 600000; }   // bytes a second, each mirror
     void SetUp() override {
         // Paced mirrors keep the Install screen up for a few seconds.
-        const long long rate = 600000;
+        const long long rate = mirror_rate();
         nginx = std::make_unique<nginx_mirrors>(std::vector<mirror>{{kMirrors[0], mirror::mode::serve, rate},
                                                                     {kMirrors[1], mirror::mode::serve, rate},
                                                                     {kMirrors[2], mirror::mode::serve, rate},
@@ -191,6 +198,102 @@ TEST_F(WizardWalk, FrenchRunShowsFrenchTitlesAndQuitEndsIt) {
     d.click(kQuitFrench.x, kQuitFrench.y);
     EXPECT_EQ(run.wait_exit(30), 0) << run.err();
     EXPECT_FALSE(fs::exists(box->home() + "/Desktop/Ventaro 9 Demo"));
+}
+
+TEST_F(WizardWalk, RussianRunInstallsAndFinishes) {
+    ASSERT_TRUE(x.running());
+    auto run = box->start(args("ru"));
+    xdo d(x.display(), run.pid());
+    ASSERT_TRUE(d.found()) << run.err();
+
+    const auto line = [](const char* english, const char* russian) {
+        return std::string("screen: ") + english + " = " + russian;
+    };
+    ASSERT_TRUE(wait_for_line(line("Welcome", "Добро пожаловать"), 60)) << run.err() << read_file(box->out_path());
+    ASSERT_TRUE(click_until(d, kNextRussian, line("End User License Agreement", "Лицензионное соглашение")))
+        << read_file(box->out_path());
+    d.click(kAgreeBox.x, kAgreeBox.y, kHoldMs);
+    if (!click_until(d, kNextRussian, line("Check Servers", "Проверка серверов"), 2)) {
+        d.click(kAgreeBox.x, kAgreeBox.y, kHoldMs);   // the tick went unseen
+        ASSERT_TRUE(click_until(d, kNextRussian, line("Check Servers", "Проверка серверов"))) << read_file(box->out_path());
+    }
+    // The destination's title carries the install name, so only its English start is known here.
+    const std::string dest_line = std::string("screen: Pick Install Destination for ") + demo_set_install_name + ".";
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < end && read_file(box->out_path()).find(dest_line) == std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_NE(read_file(box->out_path()).find(dest_line), std::string::npos) << read_file(box->out_path());
+    ASSERT_TRUE(click_until(d, kNextRussian, line("Installing", "Идёт установка"))) << read_file(box->out_path());
+    ASSERT_TRUE(wait_for_line(line("Finshed Web Demo Install", "Установка веб-демоверсии завершена"), 180))
+        << run.err() << read_file(box->out_path());
+    shot(d, "ru finish");
+
+    // Next on the last screen ends the installer normally.
+    int code = -1;
+    for (int i = 0; i < 4 && code == -1; ++i) {
+        d.click(kNextRussian.x, kNextRussian.y, kHoldMs);
+        code = run.wait_exit(5);
+    }
+    EXPECT_EQ(code, 0) << run.err();
+
+    // The folder's name is translated too: the registration says where the copy went.
+    std::string dest = read_file(box->home() + "/.config/ventaro_install.txt");
+    dest = dest.substr(0, dest.find('\n'));
+    ASSERT_EQ(dest.rfind(box->home() + "/Desktop/", 0), 0u) << dest;
+    ASSERT_TRUE(fs::is_directory(dest)) << dest;
+    std::map<std::string, std::string> want;
+    for (const auto& f : set.files)
+        if (!f.gone) want[f.path.substr(f.path.find('/') + 1)] = md5_hex(f.bytes);
+    EXPECT_EQ(installed_tree(dest), want);
+}
+
+// Slow mirrors keep the install running while the user changes their mind.
+class WizardWalkSlow : public WizardWalk {
+protected:
+    long long mirror_rate() const override { return 100000; }
+};
+
+TEST_F(WizardWalkSlow, BackThenContinueResumesAndQuitThenCancelDeletesTheCopy) {
+    ASSERT_TRUE(x.running());
+    auto run = box->start(args("en"));
+    xdo d(x.display(), run.pid());
+    ASSERT_TRUE(d.found()) << run.err();
+
+    ASSERT_TRUE(wait_for_line("screen: Welcome", 60)) << run.err();
+    ASSERT_TRUE(click_until(d, kNextEnglish, "screen: End User License Agreement")) << read_file(box->out_path());
+    d.click(kAgreeBox.x, kAgreeBox.y, kHoldMs);
+    if (!click_until(d, kNextEnglish, "screen: Check Servers", 2)) {
+        d.click(kAgreeBox.x, kAgreeBox.y, kHoldMs);
+        ASSERT_TRUE(click_until(d, kNextEnglish, "screen: Check Servers")) << read_file(box->out_path());
+    }
+    const std::string dest_title = std::string("screen: Pick Install Destination for ") + demo_set_install_name + ".";
+    ASSERT_TRUE(wait_for_line(dest_title, 60)) << run.err() << read_file(box->out_path());
+    ASSERT_TRUE(click_until(d, kNextEnglish, "screen: Installing")) << read_file(box->out_path());
+    const std::string dest = box->home() + "/Desktop/Ventaro 9 Demo/";
+    ASSERT_TRUE(fs::is_directory(dest));
+
+    // Back asks first; Continue goes on with the same install.
+    d.click(kBackEnglish.x, kBackEnglish.y, kHoldMs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    shot(d, "slow question");
+    d.click(kQuestionContinue.x, kQuestionContinue.y, kHoldMs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    EXPECT_TRUE(run.alive());
+    EXPECT_TRUE(fs::is_directory(dest));
+    EXPECT_EQ(read_file(box->out_path()).find("screen: Finshed Web Demo Install"), std::string::npos)
+        << "the install should still be running: the mirrors are slow";
+    const auto installing = [&] {
+        const std::vector<std::string> s = screens();
+        return !s.empty() && s.back() == "Installing";
+    };
+    EXPECT_TRUE(installing()) << read_file(box->out_path());
+
+    // Quit asks too; Cancel ends the program and deletes the partial copy.
+    d.click(kQuitEnglish.x, kQuitEnglish.y, kHoldMs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    d.click(kQuestionCancel.x, kQuestionCancel.y, kHoldMs);
+    EXPECT_EQ(run.wait_exit(30), 0) << run.err();
+    EXPECT_FALSE(fs::exists(dest));
 }
 
 }  // namespace
