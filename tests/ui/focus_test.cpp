@@ -15,6 +15,7 @@
 #include "shell/event_pump.h"
 #include "shell/keys.h"
 #include "ui/panel_record.h"
+#include "seam_mouse.h"
 
 namespace {
 
@@ -113,21 +114,8 @@ protected:
         platform::test_clock_advance(16667);
         MACIBM_event_proc();
     }
-    // Interface units (y up) to the window pixels the seam takes.
-    void mouse_at(float x, float y) {
-        platform::set_test_mouse(nullptr, static_cast<int>(x), static_cast<int>(wins.win_px_h - y));
-    }
-    void click_at(float x, float y) {
-        mouse_at(x, y);
-        platform::input_event down;
-        down.kind = platform::ev_mouse_down;
-        platform::push_test_event(down);
-        frame();
-        platform::input_event up;
-        up.kind = platform::ev_mouse_up;
-        platform::push_test_event(up);
-        frame();
-    }
+    void mouse_at(float x, float y) { seam_mouse::move_to(x, y); }
+    void click_at(float x, float y) { seam_mouse::click(x, y, [this] { frame(); }); }
     // The (id, character) pairs queued so far.
     static std::vector<std::pair<int, int>> queued(const kind_queues& q) {
         std::vector<std::pair<int, int>> out;

@@ -2,12 +2,8 @@
 // the clipboard with xclip is pasted into it byte for byte, and what the field copies is what
 // xclip reads back. The frames run on a moved frame clock while the other programs work; set
 // VENTARO_TEST_SCREENSHOT to a path to keep a picture of the field.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,6 +23,7 @@
 #include "shell/windows.h"
 #include "support/temp_dir.h"
 #include "support/gui_window.h"
+#include "support/run_answering.h"
 #include "support/xvfb.h"
 #include "ui/focus.h"
 #include "ui/text_fields.h"
@@ -49,48 +46,11 @@ void frame() {
 }
 
 // Runs a program while the frames go on (the window must keep answering the X server, and
-// xclip asks this process for the clipboard). Its standard output goes to out when given.
+// xclip asks this process for the clipboard), then a few frames for what arrived last.
 int run_framing(const std::vector<std::string>& args, std::string* out = nullptr) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    // xclip -i leaves a child serving the selection: it must not hold the pipe open.
-    if (out) posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
-    else posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = ::posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    ::close(fds[1]);
-    if (rc != 0) {
-        ::close(fds[0]);
-        return -1;
-    }
-    int status = -1;
-    bool open = true, reaped = false;
-    // Bounded: about 30 s of frames.
-    for (int i = 0; i < 1800 && (open || !reaped); ++i) {
-        frame();
-        pollfd p{fds[0], POLLIN, 0};
-        if (open && ::poll(&p, 1, 0) > 0) {
-            char buf[4096];
-            const ssize_t n = ::read(fds[0], buf, sizeof buf);
-            if (n > 0 && out) out->append(buf, static_cast<std::size_t>(n));
-            if (n == 0 || (n < 0 && errno != EINTR)) open = false;
-        }
-        if (!reaped && ::waitpid(pid, &status, WNOHANG) == pid) reaped = true;
-    }
-    ::close(fds[0]);
-    if (!reaped) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        return -1;
-    }
-    for (int i = 0; i < 10; ++i) frame();   // what arrived last is handled
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int code = testsupport::run_answering(args, out, frame, 0, 1800);   // about 30 s of frames
+    for (int i = 0; i < 10; ++i) frame();
+    return code;
 }
 
 class FieldOnX : public ::testing::Test {

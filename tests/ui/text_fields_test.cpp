@@ -22,6 +22,7 @@
 #include "ui/focus.h"
 #include "ui/help_record.h"
 #include "ui/menus.h"
+#include "seam_mouse.h"
 
 namespace {
 
@@ -116,20 +117,8 @@ protected:
         MACIBM_event_proc();
         rec.take();
     }
-    void mouse_at(float x, float y) {
-        platform::set_test_mouse(nullptr, static_cast<int>(x), static_cast<int>(wins.win_px_h - y));
-    }
-    void click_at(float x, float y) {
-        mouse_at(x, y);
-        platform::input_event down;
-        down.kind = platform::ev_mouse_down;
-        platform::push_test_event(down);
-        frame();
-        platform::input_event up;
-        up.kind = platform::ev_mouse_up;
-        platform::push_test_event(up);
-        frame();
-    }
+    void mouse_at(float x, float y) { seam_mouse::move_to(x, y); }
+    void click_at(float x, float y) { seam_mouse::click(x, y, [this] { frame(); }); }
     // x of the caret after the first n bytes of a field's text.
     static float x_after(const field& f, std::size_t n) {
         const auto* b = reinterpret_cast<const unsigned char*>(f.text.data());
