@@ -68,16 +68,21 @@ TEST(StartState, SwitchesGiveTheStartStateAndTheLogNamesTheOsFolders) {
     }
 }
 
-TEST(StartState, OffTheInstallDvdItRunsACopyFromTheTemporaryFolder) {
-    temp_dir tmp;
-    program_sandbox box(tmp.path());
+// The sandbox's app folder plays the mounted install DVD, after the other mount-table lines;
+// the program reports its start state.
+void play_install_dvd(program_sandbox& box, const temp_dir& tmp, const std::string& other_mounts) {
     box.env["VENTARO_TEST_REPORT_START"] = "1";
-    // The sandbox's app folder plays the mounted DVD.
     std::string volume = box.app_folder();
     volume.pop_back();
     write_file(volume + "/dvd_version.txt", "I\n900 version\nDVD\n");
-    write_file(tmp / "mounts", "/dev/sda1 / ext4 rw 0 0\n/dev/sr0 " + volume + " iso9660 ro 0 0\n");
+    write_file(tmp / "mounts", other_mounts + "/dev/sr0 " + volume + " iso9660 ro 0 0\n");
     box.env["VENTARO_TEST_MOUNT_TABLE"] = tmp / "mounts";
+}
+
+TEST(StartState, OffTheInstallDvdItRunsACopyFromTheTemporaryFolder) {
+    temp_dir tmp;
+    program_sandbox box(tmp.path());
+    play_install_dvd(box, tmp, "/dev/sda1 / ext4 rw 0 0\n");
 
     // The copy shares the output pipes, so the run ends when the copy has ended too.
     const program_result run = box.run({"--os=LIN"});
@@ -97,12 +102,7 @@ TEST(StartState, OffTheInstallDvdItRunsACopyFromTheTemporaryFolder) {
 TEST(StartState, ACopyThatCannotBeMadeLeavesItRunningFromTheDvd) {
     temp_dir tmp;
     program_sandbox box(tmp.path());
-    box.env["VENTARO_TEST_REPORT_START"] = "1";
-    std::string volume = box.app_folder();
-    volume.pop_back();
-    write_file(volume + "/dvd_version.txt", "I\n900 version\nDVD\n");
-    write_file(tmp / "mounts", "/dev/sr0 " + volume + " iso9660 ro 0 0\n");
-    box.env["VENTARO_TEST_MOUNT_TABLE"] = tmp / "mounts";
+    play_install_dvd(box, tmp, "");
     // A file where the copy's bundle folder would go.
     write_file(uid_folder(tmp / "tmp") + "Ventaro Installer.app", "in the way");
     fs::permissions(uid_folder(tmp / "tmp"), fs::perms(0700));
