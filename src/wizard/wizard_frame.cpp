@@ -105,6 +105,9 @@ void APP_update() {
     BTN_frame2(23, 10, 50, 190, 453, "", 1);
     BTN_frame2(23, 210, 50, 580, 453, "", 1);
     draw_step_list();
+    // The backdrop goes to the renderer now, so a software renderer paints it while the screen does
+    // its work (the install screen's downloads) instead of in the buffer swap after it.
+    if (gl.glFlush) gl.glFlush();
     if (!g_wizard) {
         app_done = 1;
         return;
