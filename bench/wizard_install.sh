@@ -7,12 +7,13 @@
 # the frames of grab_files, without the server list and manifest, which the wizard fetched on Check
 # Servers); the headless whole run is shown too. VENTARO_BENCH_ROUNDS (default 3) rounds, each the
 # wizard then the headless engine, everything in /dev/shm; goal: wizard/headless at most 1.1x.
+# VENTARO_BENCH_SET picks another set of bench/install_set.pl.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${VENTARO_BENCH_BUILD:?run through scripts/bench}"
 host="$(sed -n 's/^VENTARO_SERVER_HOST:STRING=//p' "$build/CMakeCache.txt")"
 rounds="${VENTARO_BENCH_ROUNDS:-3}"
-kind=1000
+kind="${VENTARO_BENCH_SET:-1000}"   # another set of bench/install_set.pl: 20x10M or 10000x2k
 
 . "$here/lib/install_set.sh"
 . "$here/lib/xvfb.sh"
