@@ -20,9 +20,17 @@ kind="${VENTARO_BENCH_SET:-1000}"   # another set of bench/install_set.pl: 20x10
 make_work ventaro-wizard-bench
 xvfb_pid=""
 app_pid=""
+# The X client of the timed press (started below): its input closed, it leaves the display while
+# the server still runs.
+stop_xpress() {
+  [ -n "${XPRESS_PID:-}" ] || return 0
+  local pid=$XPRESS_PID
+  eval "exec ${XPRESS[1]}>&-"
+  wait "$pid" 2>/dev/null || true
+}
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-  if [ -n "${XPRESS_PID:-}" ]; then kill "$XPRESS_PID" 2>/dev/null; wait "$XPRESS_PID" 2>/dev/null; fi
+  stop_xpress
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   kill "$(cat "$work/nginx.pid" 2>/dev/null)" 2>/dev/null
   [ -n "${VENTARO_BENCH_KEEP:-}" ] || rm -rf "$work"
