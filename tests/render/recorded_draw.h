@@ -121,6 +121,14 @@ inline void fill_degree_tables() {
     }
 }
 
+// What a window test that draws the program's art and text needs: the fonts and the art from the
+// bundle, and the sine and cosine tables.
+inline void link_art_resources() {
+    link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf", "interface.png", "map.png", "background.png",
+                           "elements_English.png"});
+    fill_degree_tables();
+}
+
 class RecordedDraw : public ::testing::Test {
 protected:
     void SetUp() override {

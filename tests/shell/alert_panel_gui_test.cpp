@@ -67,15 +67,12 @@ using testsupport::picture;
 picture decode(const std::string& resource) { return testsupport::decode_resource(resource); }
 
 TEST(AlertPanelOnScreen, ShowsItsLinesInsideTheBoxAndARealButton) {
-    drawtest::link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf", "interface.png", "map.png",
-                                     "background.png", "elements_English.png"});
-    drawtest::fill_degree_tables();
+    drawtest::link_art_resources();
     testsupport::temp_dir tmp;
     testsupport::xvfb server;
     ASSERT_TRUE(server.running());
     g_display = server.display();
-    const char* keep = std::getenv("VENTARO_TEST_SCREENSHOT");
-    g_shot = keep && *keep ? std::string(keep) : tmp / "alert.png";
+    g_shot = testsupport::screenshot_path(tmp / "alert.png");
     ASSERT_TRUE(testsupport::open_art_window_on(server, kW, kH)) << platform::window_error();
     OGL_pix_specs(0);
     wins.panel_id = -1;

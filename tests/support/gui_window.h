@@ -1,6 +1,7 @@
 #pragma once
 // Opening the program's own window on a private X server inside a test process.
 #include <cstdlib>
+#include <string>
 
 #include "platform/gl_window.h"
 #include "render/interface_art.h"
@@ -34,6 +35,12 @@ inline bool open_art_window_on(const xvfb& server, int w, int h) {
     tman.TEX_init();
     TEX_load_interface_art();
     return true;
+}
+
+// Where a test keeps its screen picture: VENTARO_TEST_SCREENSHOT when set, else fallback.
+inline std::string screenshot_path(const std::string& fallback) {
+    const char* keep = std::getenv("VENTARO_TEST_SCREENSHOT");
+    return keep && *keep ? std::string(keep) : fallback;
 }
 
 }  // namespace testsupport

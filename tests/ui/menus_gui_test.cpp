@@ -55,9 +55,7 @@ void speed_screen() {
 }
 
 TEST(PopupOnScreen, ItemTextsStayInsideTheBoxAndThePointedRowIsLit) {
-    drawtest::link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf", "interface.png", "map.png",
-                                     "background.png"});
-    drawtest::fill_degree_tables();
+    drawtest::link_art_resources();
     testsupport::temp_dir tmp;
     testsupport::xvfb server;
     ASSERT_TRUE(server.running());
@@ -153,8 +151,7 @@ TEST(PopupOnScreen, ItemTextsStayInsideTheBoxAndThePointedRowIsLit) {
     // Show it, and capture what the X server shows.
     OGL_sbuff();
     gl.glFinish();
-    const char* keep = std::getenv("VENTARO_TEST_SCREENSHOT");
-    const std::string shot = keep && *keep ? std::string(keep) : tmp / "screen.png";
+    const std::string shot = testsupport::screenshot_path(tmp / "screen.png");
     EXPECT_EQ(testsupport::run_with_display(server.display(), {"import", "-window", "root", shot}), 0);
     EXPECT_TRUE(testsupport::exists(shot));
 

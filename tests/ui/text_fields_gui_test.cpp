@@ -56,9 +56,7 @@ int run_framing(const std::vector<std::string>& args, std::string* out = nullptr
 class FieldOnX : public ::testing::Test {
 protected:
     void SetUp() override {
-        drawtest::link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf", "interface.png", "map.png",
-                                         "background.png", "elements_English.png"});
-        drawtest::fill_degree_tables();
+        drawtest::link_art_resources();
         platform::test_clock_set(1000000);
     }
     void TearDown() override {
@@ -122,8 +120,7 @@ TEST_F(FieldOnX, TypingPastingAndCopyingThroughTheDesktop) {
     ASSERT_EQ(run_framing({"xclip", "-selection", "clipboard", "-o", "-t", "UTF8_STRING"}, &read_back), 0);
     EXPECT_EQ(read_back, "eins \xE2\x9C\x88 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x9B\xA9");
 
-    const char* keep = std::getenv("VENTARO_TEST_SCREENSHOT");
-    const std::string shot = keep && *keep ? std::string(keep) : tmp / "field.png";
+    const std::string shot = testsupport::screenshot_path(tmp / "field.png");
     EXPECT_EQ(run_framing({"import", "-window", "root", shot}), 0);
     EXPECT_TRUE(testsupport::exists(shot));
 

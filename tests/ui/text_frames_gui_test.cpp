@@ -57,9 +57,7 @@ std::vector<std::string> welcome_lines() {
 class SampleScreen : public ::testing::Test {
 protected:
     void SetUp() override {
-        drawtest::link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf", "interface.png", "map.png",
-                                         "background.png", "elements_English.png"});
-        drawtest::fill_degree_tables();
+        drawtest::link_art_resources();
     }
     testsupport::temp_dir tmp;
 };
@@ -182,8 +180,7 @@ TEST_F(SampleScreen, TextAndFramesLandWhereTheyWereMeasuredAndShowTheirArt) {
     // Show it, and capture what the X server shows.
     OGL_sbuff();
     gl.glFinish();
-    const char* keep = std::getenv("VENTARO_TEST_SCREENSHOT");
-    const std::string shot = keep && *keep ? std::string(keep) : tmp / "screen.png";
+    const std::string shot = testsupport::screenshot_path(tmp / "screen.png");
     EXPECT_EQ(testsupport::run_with_display(server.display(), {"import", "-window", "root", shot}), 0);
     EXPECT_TRUE(testsupport::exists(shot));
 

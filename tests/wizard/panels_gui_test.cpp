@@ -104,9 +104,7 @@ void on_frame() {
 class Panels : public ::testing::Test {
 protected:
     void SetUp() override {
-        drawtest::link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf", "interface.png", "map.png",
-                                         "background.png", "elements_English.png"});
-        drawtest::fill_degree_tables();
+        drawtest::link_art_resources();
     }
     testsupport::temp_dir tmp;
 };
