@@ -76,20 +76,35 @@ void list_clear(T*& head) {
 
 bool is_visible(const Chull3D_face* f) { return f && f->visible; }
 
+// Six times the volume of the tetrahedron (a, b, c, p), from the corners less p.
+inline float volume6(float ax, float ay, float az, float bx, float by, float bz, float cx, float cy, float cz) {
+    return ax * (by * cz - bz * cy) + ay * (bz * cx - bx * cz) + az * (bx * cy - by * cx);
+}
+
 }  // namespace
 
 Chull3D_vertex::Chull3D_vertex(float x_, float y_, float z_)
-    : x(x_), y(y_), z(z_), new_edge(nullptr), on_hull(0), processed(0), prev(nullptr), next(nullptr) {}
+    : x(x_), y(y_), z(z_), new_edge(nullptr), on_hull(0), processed(0), prev(nullptr), next(nullptr),
+      edge_count(0) {}
 
 Chull3D_edge::Chull3D_edge(Chull3D& hull)
     : adj_face{nullptr, nullptr}, end_pts{nullptr, nullptr}, new_face(nullptr), removal(0), prev(nullptr),
-      next(nullptr) {
+      next(nullptr), order(0) {
     hull.add_edge(this);
+}
+
+void Chull3D_edge::set_ends(Chull3D_vertex* a, Chull3D_vertex* b) {
+    for (Chull3D_vertex* old : end_pts)
+        if (old) --old->edge_count;
+    end_pts[0] = a;
+    end_pts[1] = b;
+    ++a->edge_count;
+    ++b->edge_count;
 }
 
 Chull3D_face::Chull3D_face(Chull3D& hull, Chull3D_vertex* v0, Chull3D_vertex* v1, Chull3D_vertex* v2,
                            Chull3D_face* fold)
-    : visible(0), prev(nullptr), next(nullptr) {
+    : visible(0), prev(nullptr), next(nullptr), slot(-1) {
     Chull3D_edge *e0, *e1, *e2;
     if (fold) {
         e0 = fold->edges[2];
@@ -100,12 +115,9 @@ Chull3D_face::Chull3D_face(Chull3D& hull, Chull3D_vertex* v0, Chull3D_vertex* v1
         e1 = new Chull3D_edge(hull);
         e2 = new Chull3D_edge(hull);
     }
-    e0->end_pts[0] = v0;
-    e0->end_pts[1] = v1;
-    e1->end_pts[0] = v1;
-    e1->end_pts[1] = v2;
-    e2->end_pts[0] = v2;
-    e2->end_pts[1] = v0;
+    e0->set_ends(v0, v1);
+    e1->set_ends(v1, v2);
+    e2->set_ends(v2, v0);
     edges[0] = e0;
     edges[1] = e1;
     edges[2] = e2;
@@ -117,14 +129,13 @@ Chull3D_face::Chull3D_face(Chull3D& hull, Chull3D_vertex* v0, Chull3D_vertex* v1
 }
 
 Chull3D_face::Chull3D_face(Chull3D& hull, Chull3D_edge* e, Chull3D_vertex* p)
-    : visible(0), prev(nullptr), next(nullptr) {
+    : visible(0), prev(nullptr), next(nullptr), slot(-1) {
     Chull3D_edge* to_p[2];
     for (int i = 0; i < 2; ++i) {
         Chull3D_vertex* end = e->end_pts[i];
         if (!end->new_edge) {
             end->new_edge = new Chull3D_edge(hull);
-            end->new_edge->end_pts[0] = end;
-            end->new_edge->end_pts[1] = p;
+            end->new_edge->set_ends(end, p);
         }
         to_p[i] = end->new_edge;
     }
@@ -172,11 +183,43 @@ Chull3D::~Chull3D() {
 }
 
 void Chull3D::add_vertex(Chull3D_vertex* v) { list_add(vertices, v); }
-void Chull3D::add_edge(Chull3D_edge* e) { list_add(edges, e); }
-void Chull3D::add_face(Chull3D_face* f) { list_add(faces, f); }
+
+void Chull3D::add_edge(Chull3D_edge* e) {
+    e->order = next_edge_order_++;
+    list_add(edges, e);
+}
+
+void Chull3D::add_face(Chull3D_face* f) {
+    f->slot = static_cast<int>(table_faces_.size());
+    for (int k = 0; k < 3; ++k) {
+        corner_[3 * k].push_back(f->verts[k]->x);
+        corner_[3 * k + 1].push_back(f->verts[k]->y);
+        corner_[3 * k + 2].push_back(f->verts[k]->z);
+    }
+    table_faces_.push_back(f);
+    list_add(faces, f);
+}
+
 void Chull3D::delete_vertex(Chull3D_vertex* v) { list_remove(vertices, v); }
-void Chull3D::delete_edge(Chull3D_edge* e) { list_remove(edges, e); }
-void Chull3D::delete_face(Chull3D_face* f) { list_remove(faces, f); }
+
+void Chull3D::delete_edge(Chull3D_edge* e) {
+    for (Chull3D_vertex* end : e->end_pts)
+        if (end) --end->edge_count;
+    list_remove(edges, e);
+}
+
+void Chull3D::delete_face(Chull3D_face* f) {
+    // The last row moves into the freed one.
+    const size_t row = static_cast<size_t>(f->slot), last = table_faces_.size() - 1;
+    for (std::vector<float>& c : corner_) {
+        c[row] = c[last];
+        c.pop_back();
+    }
+    table_faces_[row] = table_faces_[last];
+    table_faces_[row]->slot = static_cast<int>(row);
+    table_faces_.pop_back();
+    list_remove(faces, f);
+}
 
 int Chull3D::get_n_vertices() const { return list_count(vertices); }
 int Chull3D::get_n_faces() const { return list_count(faces); }
@@ -197,10 +240,9 @@ bool Chull3D::are_collinear(const Chull3D_vertex* a, const Chull3D_vertex* b, co
 }
 
 int Chull3D::volume_sign(const Chull3D_face* f, const Chull3D_vertex* p) const {
-    const float ax = f->verts[0]->x - p->x, ay = f->verts[0]->y - p->y, az = f->verts[0]->z - p->z;
-    const float bx = f->verts[1]->x - p->x, by = f->verts[1]->y - p->y, bz = f->verts[1]->z - p->z;
-    const float cx = f->verts[2]->x - p->x, cy = f->verts[2]->y - p->y, cz = f->verts[2]->z - p->z;
-    const float vol = ax * (by * cz - bz * cy) + ay * (bz * cx - bx * cz) + az * (bx * cy - by * cx);
+    const Chull3D_vertex *a = f->verts[0], *b = f->verts[1], *c = f->verts[2];
+    const float vol = volume6(a->x - p->x, a->y - p->y, a->z - p->z, b->x - p->x, b->y - p->y, b->z - p->z,
+                              c->x - p->x, c->y - p->y, c->z - p->z);
     return vol > 0 ? 1 : (vol < 0 ? -1 : 0);
 }
 
@@ -223,9 +265,8 @@ int Chull3D::double_triangle() {
     }
     v0->processed = v1->processed = v2->processed = 1;
     Chull3D_face* f0 = new Chull3D_face(*this, v0, v1, v2, nullptr);
-    Chull3D_face* f1 = new Chull3D_face(*this, v2, v1, v0, f0);
+    new Chull3D_face(*this, v2, v1, v0, f0);
     for (Chull3D_edge* e : f0->edges) e->adj_face[1] = f0;
-    (void)f1;
 
     Chull3D_vertex* v3 = v2->next;
     while (volume_sign(f0, v3) == 0) {
@@ -240,75 +281,108 @@ int Chull3D::double_triangle() {
 }
 
 int Chull3D::add_one(Chull3D_vertex* p) {
-    touched_.clear();
-    touched_.push_back(p);
-    saw_visible_ = false;
-    list_walk(faces, [&](Chull3D_face* f) {
-        if (volume_sign(f, p) < 0) {
-            f->visible = 1;
-            saw_visible_ = true;
-            touched_.insert(touched_.end(), f->verts, f->verts + 3);
-        }
-    });
-    if (!saw_visible_) {
+    adding_ = true;
+    seen_.clear();
+    seen_edges_.clear();
+    touched_.assign(1, p);
+
+    // Every face is tested, with the sums of volume_sign. Most points see none, so a first pass
+    // only asks whether any face is seen.
+    const size_t n = table_faces_.size();
+    const float px = p->x, py = p->y, pz = p->z;
+    const float *ax = corner_[0].data(), *ay = corner_[1].data(), *az = corner_[2].data();
+    const float *bx = corner_[3].data(), *by = corner_[4].data(), *bz = corner_[5].data();
+    const float *cx = corner_[6].data(), *cy = corner_[7].data(), *cz = corner_[8].data();
+    auto vol = [&](size_t i) {
+        return volume6(ax[i] - px, ay[i] - py, az[i] - pz, bx[i] - px, by[i] - py, bz[i] - pz, cx[i] - px,
+                       cy[i] - py, cz[i] - pz);
+    };
+    int any = 0;
+    for (size_t i = 0; i < n; ++i) any |= vol(i) < 0;
+    for (size_t i = 0; any && i < n; ++i)
+        if (vol(i) < 0) seen_.push_back(table_faces_[i]);
+    if (seen_.empty()) {
         p->on_hull = 0;
         return 0;
     }
-    // Cone edges are appended behind the walk, which reaches them once both their faces exist.
-    list_walk(edges, [&](Chull3D_edge* e) {
+
+    for (Chull3D_face* f : seen_) {
+        f->visible = 1;
+        touched_.insert(touched_.end(), f->verts, f->verts + 3);
+        seen_edges_.insert(seen_edges_.end(), f->edges, f->edges + 3);
+    }
+    // Only edges of seen faces can border one; taken in list order, they get their cone faces in
+    // the order a walk of the whole list would give them.
+    std::sort(seen_edges_.begin(), seen_edges_.end(),
+              [](const Chull3D_edge* a, const Chull3D_edge* b) { return a->order < b->order; });
+    seen_edges_.erase(std::unique(seen_edges_.begin(), seen_edges_.end()), seen_edges_.end());
+    for (Chull3D_edge* e : seen_edges_) {
         const bool seen0 = is_visible(e->adj_face[0]), seen1 = is_visible(e->adj_face[1]);
         if (seen0 && seen1)
             e->removal = 1;
         else if (seen0 || seen1)
             e->new_face = new Chull3D_face(*this, e, p);
-    });
+    }
     return 1;
 }
 
 void Chull3D::clean_edges() {
-    list_walk(edges, [](Chull3D_edge* e) {
+    auto take_new_face = [](Chull3D_edge* e) {
         if (!e->new_face) return;
         if (is_visible(e->adj_face[0]))
             e->adj_face[0] = e->new_face;
         else
             e->adj_face[1] = e->new_face;
         e->new_face = nullptr;
-    });
-    list_remove_if(edges, [](const Chull3D_edge* e) { return e->removal != 0; });
+    };
+    if (!adding_) {
+        list_walk(edges, take_new_face);
+        list_remove_if(edges, [](const Chull3D_edge* e) { return e->removal != 0; });
+        return;
+    }
+    for (Chull3D_edge* e : seen_edges_) take_new_face(e);
+    for (Chull3D_edge* e : seen_edges_)
+        if (e->removal) delete_edge(e);
+    seen_edges_.clear();
 }
 
 void Chull3D::clean_faces() {
-    list_remove_if(faces, [](const Chull3D_face* f) { return f->visible != 0; });
+    if (!adding_) {
+        list_remove_if(faces, [](const Chull3D_face* f) { return f->visible != 0; });
+        return;
+    }
+    for (Chull3D_face* f : seen_) delete_face(f);
+    seen_.clear();
 }
 
 void Chull3D::clean_vertices(Chull3D_vertex*& next) {
-    auto mark_ends = [this](short on) {
-        list_walk(edges, [on](Chull3D_edge* e) {
-            for (Chull3D_vertex* v : e->end_pts) {
-                v->on_hull = on;
-                if (!on) v->new_edge = nullptr;
-            }
-        });
+    // A vertex is on the hull while an edge ends at it.
+    auto settle = [&](Chull3D_vertex* v) {
+        v->on_hull = v->edge_count > 0;
+        if (v->processed && !v->on_hull) {
+            if (v == next) next = v->next;
+            delete_vertex(v);
+            return;
+        }
+        v->on_hull = 0;
+        v->new_edge = nullptr;
     };
-    // Without a visible face nothing changed but the point itself, which ends no edge.
-    if (saw_visible_) mark_ends(1);
+    if (!adding_) {
+        std::vector<Chull3D_vertex*> all;
+        list_walk(vertices, [&all](Chull3D_vertex* v) { all.push_back(v); });
+        for (Chull3D_vertex* v : all) settle(v);
+        return;
+    }
     std::sort(touched_.begin(), touched_.end());
     touched_.erase(std::unique(touched_.begin(), touched_.end()), touched_.end());
-    for (Chull3D_vertex* v : touched_) {
-        if (!v->processed || v->on_hull) continue;
-        if (v == next) next = v->next;
-        delete_vertex(v);
-    }
-    if (saw_visible_) mark_ends(0);
+    for (Chull3D_vertex* v : touched_) settle(v);
     touched_.clear();
-    saw_visible_ = false;
+    adding_ = false;
 }
 
 void Chull3D::clean_up(Chull3D_vertex*& next) {
-    if (saw_visible_) {
-        clean_edges();
-        clean_faces();
-    }
+    clean_edges();
+    clean_faces();
     clean_vertices(next);
 }
 

@@ -15,6 +15,7 @@ struct Chull3D_vertex {
     short processed;         // taken up by the construction, on the hull or not
     Chull3D_vertex* prev;
     Chull3D_vertex* next;
+    int edge_count;  // edges ending here
 
     Chull3D_vertex(float x, float y, float z);
 };
@@ -27,8 +28,10 @@ struct Chull3D_edge {
     int removal;
     Chull3D_edge* prev;
     Chull3D_edge* next;
+    unsigned long order;  // rises along the list: edges are only ever appended
 
     explicit Chull3D_edge(Chull3D& hull);  // appended to the hull's edges
+    void set_ends(Chull3D_vertex* a, Chull3D_vertex* b);
 };
 
 // The vertices run counter-clockwise seen from outside, so (V1 - V0) x (V2 - V0) points out. The
@@ -39,6 +42,7 @@ struct Chull3D_face {
     int visible;
     Chull3D_face* prev;
     Chull3D_face* next;
+    int slot;  // its row in the hull's corner table
 
     // On three vertices; with a fold face it shares that face's edges, seen from the other side.
     Chull3D_face(Chull3D& hull, Chull3D_vertex* v0, Chull3D_vertex* v1, Chull3D_vertex* v2, Chull3D_face* fold);
@@ -86,9 +90,10 @@ public:
     int construct_hull();
     // After an addition; next is the construction's next vertex, moved on when it is removed.
     void clean_up(Chull3D_vertex*& next);
+    // Within an addition these look only at what it touched: the faces it saw, their edges and
+    // corners, and the point itself; nothing else can have changed.
     void clean_edges();
     void clean_faces();
-    // Only the vertices the last addition touched can have left the hull, so only they are looked at.
     void clean_vertices(Chull3D_vertex*& next);
 
     Chull3D_vertex* vertices = nullptr;
@@ -96,6 +101,15 @@ public:
     Chull3D_face* faces = nullptr;
 
 private:
-    std::vector<Chull3D_vertex*> touched_;  // the added point and the corners of faces it saw
-    bool saw_visible_ = false;
+    // The faces' corners, one array per coordinate, so that every face is tested against a new
+    // point over plain memory; rows are in no particular order.
+    std::vector<float> corner_[9];
+    std::vector<Chull3D_face*> table_faces_;
+    unsigned long next_edge_order_ = 0;
+
+    // What the current addition touched; empty between additions.
+    std::vector<Chull3D_face*> seen_;
+    std::vector<Chull3D_edge*> seen_edges_;   // the edges of the faces seen, in list order
+    std::vector<Chull3D_vertex*> touched_;    // their corners and the point added
+    bool adding_ = false;                     // from add_one to the end of its clean-up
 };
