@@ -37,7 +37,7 @@ void list_remove(T*& head, T* e) {
     delete e;
 }
 
-// Calls fn on every element; fn may add elements behind the walk but removes none.
+// Calls fn on every element; fn must not remove any.
 template <class T, class Fn>
 void list_walk(T* head, Fn fn) {
     if (!head) return;
