@@ -49,7 +49,8 @@ for kind in cube ball; do
       }
       END {
         printf "%-4s %6d points: qconvex %8.4f s (whole process %.4f s), %d triangles\n", kind, n, q, qw, qf
-        for (name in best)
+        split("brute_force two_stage", names, " ")
+        for (k = 1; k <= 2; ++k) if ((name = names[k]) in best)
           printf "                   %-11s %8.4f s, %d triangles, %.2fx qconvex\n", name, best[name], tris[name], best[name] / q
       }' "$work/ours.csv"
   done
