@@ -91,6 +91,13 @@ void place_mouse_for_window(int window) {
 
 int front_window = 0;
 
+// The index of the window an event names; the front window when it names none of ours.
+int window_of(uint32_t id) {
+    for (int i = 0; i < 2; ++i)
+        if (id && cons.windows[i] && platform::window_id(cons.windows[i]) == id) return i;
+    return front_window;
+}
+
 void read_mouse() {
     const int count = cons.num_cons(-1);
     if (count == 2 && cons.windows[1]) {
@@ -118,7 +125,7 @@ void read_mouse() {
 EventRecord key_record(const platform::input_event& e, int what) {
     EventRecord r;
     r.what = what;
-    r.message = (static_cast<uint32_t>(e.key_code & 0xFF) << 8) | (e.ch & 0xFF);
+    r.message = (static_cast<uint32_t>(e.key_code) << 8) | (e.ch & 0xFF);
     r.modifiers = e.modifiers;
     r.ch = e.ch;
     r.lower = e.lower;
@@ -352,6 +359,9 @@ int APL_HandleCarbonEvent(const platform::input_event& e) {
     }
     case platform::ev_mouse_down: {
         mnw.right_click = e.button == 2 ? 1 : 0;
+        // Hit-test the press where it happened: a move that came with it in this frame (touch
+        // screens, remote desktops, scripted input) is not in the pointer read at the frame's start.
+        MACIBM_load_mxy(window_of(e.window), e.x, e.y);
         EventRecord r;
         r.what = mouseDown;
         r.where_h = e.x;

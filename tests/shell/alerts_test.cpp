@@ -228,6 +228,7 @@ protected:
     static platform::input_event click() {
         platform::input_event e;
         e.kind = platform::ev_mouse_down;
+        platform::mouse_position(nullptr, e.x, e.y);   // at the made-up pointer
         return e;
     }
 };

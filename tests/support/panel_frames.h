@@ -72,6 +72,7 @@ protected:
         platform::input_event e;
         e.kind = platform::ev_mouse_down;
         e.button = 1;
+        platform::mouse_position(nullptr, e.x, e.y);   // a press carries where it happened
         platform::push_test_event(e);
         e.kind = platform::ev_mouse_up;
         release_next_ = e;

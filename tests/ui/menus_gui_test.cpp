@@ -88,6 +88,7 @@ TEST(PopupOnScreen, ItemTextsStayInsideTheBoxAndThePointedRowIsLit) {
         platform::set_test_mouse(nullptr, ox + 405, kH - (oy + 303));
         platform::input_event down;
         down.kind = platform::ev_mouse_down;
+        platform::mouse_position(nullptr, down.x, down.y);
         platform::push_test_event(down);
         pump();
         if (wins.panel_active) speed_screen();
