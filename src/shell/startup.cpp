@@ -23,18 +23,22 @@
 #include "render/gl_api.h"
 #include "render/interface_art.h"
 #include "render/ogl_extensions.h"
+#include "render/background.h"
 #include "render/palette.h"
 #include "render/renderer_options.h"
 #include "render/tex_scratch.h"
 #include "render/tman.h"
+#include "render/view.h"
 #include "shell/alert_panel.h"
 #include "shell/display_modes.h"
 #include "shell/event_pump.h"
 #include "shell/keys.h"
 #include "shell/windows.h"
 #include "platform/message_box.h"
+#include "ui/frames.h"
 #include "ui/menus.h"
 #include "ui/panel_record.h"
+#include "ui/tt_font.h"
 
 float randrat[100000];
 float lookup_sin[361];
@@ -109,12 +113,23 @@ void choose_language() {
     }
 }
 
-// The splash until the art and text exist: the interface background colour alone.
-void least_splash() {
-    if (!gl.glClear) return;
-    gl.glViewport(0, 0, wins.win_px_w, wins.win_px_h);
-    gl.glClearColor(colr.slots[39][0], colr.slots[39][1], colr.slots[39][2], 1.0f);
-    gl.glClear(GL_COLOR_BUFFER_BIT);
+// The maker's address on the splash.
+const char* const kSplashAddress = VENTARO_SERVER_HOST;
+
+// The splash frame: its panel, the maker's address, the progress bar and the message, laid out
+// from the left margin that centres a 1024-unit interface in a wider window.
+void draw_splash(const std::string& message, float fraction) {
+    const float L = wins.ui_off_x;
+    OGL_plot_back_col();
+    BTN_frame2(18, L + 10, 31, 460, 200, "", 1);
+    OGL_string(57, L + 22, 210, kSplashAddress, 440, cs_regular, just_left);
+    // The bar is 1008 long in a 1024-unit interface; a narrower window keeps 8 units free at
+    // each end instead of cutting the bar (and its fill) off at the window's edge.
+    const float units_wide = static_cast<float>(wins.win_px_w) / (wins.scale > 0 ? wins.scale : 1.0f);
+    const float bar = std::min(1008.0f, units_wide - 2 * L - 16);
+    BTN_frame1(4, L + 8 + bar / 2, 15, bar, 57);
+    BTN_frame1(5, L + 8 + fraction * bar / 2, 15, fraction * bar, 57);
+    OGL_string(69, L + 22, 60, message, 440, cs_regular, just_left);
 }
 
 void start_texture_manager() {
@@ -129,6 +144,7 @@ startup_hooks_t startup_hooks{
     .load_interface_art = &TEX_load_interface_art,
     .texture_manager_init = &start_texture_manager,
     .menus_reset = [] { mbar.mbar_nuke_menus(1); },
+    .splash_draw = &draw_splash,
 };
 
 void MACIBM_init(int argc, char** argv) {
@@ -241,8 +257,7 @@ void MACIBM_show_init(const std::string& message, float fraction) {
     if (f < 0) f = static_cast<float>(counter++) / 100.0f;
     f = std::clamp(f, 0.02f, 1.0f);
     if (startup_hooks.splash_draw) startup_hooks.splash_draw(message, f);
-    else least_splash();
-    shell_swap_buffers();
+    OGL_sbuff();
 }
 
 void MACIBM_setupforlang() {
