@@ -15,6 +15,7 @@
 #include "render/view.h"
 #include "shell/keys.h"
 #include "shell/windows.h"
+#include "ui/frames.h"
 #include "ui/menus.h"
 #include "ui/panel_record.h"
 
@@ -64,6 +65,7 @@ frame_hooks_t frame_hooks{
             mbar.mbar_draw_menus();
         },
     .texture_warnings = &report_texture_failures,
+    .close_boxes_lit = [] { BTN_zap_boxes(1); },
     .delete_textures = &TEX_obj::delete_some_texes,
 };
 
@@ -301,8 +303,9 @@ void MACIBM_handle_release() {
 }
 
 void MACIBM_close_win() {
+    // The press shows: the boxes lit for one frame before the panel goes.
     if (frame_hooks.close_boxes_lit) frame_hooks.close_boxes_lit();
-    shell_swap_buffers();
+    OGL_sbuff();
     return_hit = escape_hit = 0;
     wins.start_win(0);
 }
