@@ -37,6 +37,8 @@ std::string bundle_resource(const std::string& name) {
     return ::stat(p.c_str(), &st) == 0 ? p : std::string();
 }
 
+bool set_current_folder(const std::string& folder) { return !folder.empty() && ::chdir(folder.c_str()) == 0; }
+
 int volume_case_sensitive(const std::string& path) {
     // Probe the volume: make a file with a lower-case name and look for its upper-case twin.
     std::string dir = path;

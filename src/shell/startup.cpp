@@ -17,6 +17,7 @@
 #include "core/stack_crawl.h"
 #include "core/stats.h"
 #include "core/thread_layer.h"
+#include "platform/bundle.h"
 #include "platform/events.h"
 #include "platform/os_info.h"
 #include "platform/video.h"
@@ -76,6 +77,13 @@ void write_log_header() {
         << "RAM (MB): " << (ram < 0 ? std::string("?") : std::to_string(ram)) << "\n";
     xer << "\nV-System folder:'" << app_path << "', case sensitive=" << g_case_sensitive << "\n\n";
     xer.flush();
+}
+
+// The folder holding path, "/" for a path in the root, "" when there is none.
+std::string parent_folder(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || path.size() <= 1) return "";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 void teardown() {
@@ -156,6 +164,12 @@ void MACIBM_init(int argc, char** argv) {
     MACIBM_set_app_path(app_path, 0);
     const std::string app_folder = app_path;
     app_path.clear();
+
+    // 3. Relative paths (the stack crawl, among others) resolve in the folder holding the bundle:
+    // up from the executable to MacOS, Contents, the bundle, and the folder that holds it.
+    std::string folder = platform::executable_path();
+    for (int up = 0; up < 4 && !folder.empty(); ++up) folder = parent_folder(folder);
+    platform::set_current_folder(folder);
 
     // 4-5. The log, rewritten at every start.
     xer.open(app_folder + log_file_name);
