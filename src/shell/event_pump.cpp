@@ -76,6 +76,8 @@ constexpr int kTickMs = 1000 / 60;
 constexpr uint64_t kTickUs = 1000000 / 60;
 // When the previous frame's wait for events ended; 0 before the first frame.
 uint64_t work_started = 0;
+// Above 0 while the application's frame runs (a modal panel's loop pumps frames inside it).
+int app_frame_depth = 0;
 
 float interface_scale() { return wins.scale > 0 ? wins.scale : 1.0f; }
 
@@ -194,6 +196,7 @@ bool dispatch(const platform::input_event& e) {
 
 void event_pump_reset_for_test() {
     win_started = 0;
+    app_frame_depth = 0;
     work_started = 0;
     scroll_remainder = 0;
     front_window = 0;
@@ -228,11 +231,19 @@ void MACIBM_event_proc() {
     if (frame_hooks.menu_in_any && frame_hooks.menu_in_any()) MACIBM_handle_click();
 
     if (wins_hooks.focus_ring_restart) wins_hooks.focus_ring_restart();
-    if (!wins.panel_active && frame_hooks.app_update) frame_hooks.app_update();
-    standard_gui();
-
-    if (frame_hooks.movie_per_frame) frame_hooks.movie_per_frame();
-    else OGL_sbuff();
+    // A modal panel that the application's frame opened has closed in this frame: that frame goes
+    // on drawing and shows itself, so this one neither runs it a second time nor swaps.
+    const bool callers_frame = app_frame_depth > 0 && !wins.panel_active;
+    if (!callers_frame) {
+        if (!wins.panel_active && frame_hooks.app_update) {
+            ++app_frame_depth;
+            frame_hooks.app_update();
+            --app_frame_depth;
+        }
+        standard_gui();
+        if (frame_hooks.movie_per_frame) frame_hooks.movie_per_frame();
+        else OGL_sbuff();
+    }
     xtim_class::profile_chart("sbuff", 0);
     if (frame_hooks.delete_textures) frame_hooks.delete_textures();
     xtim_class::profile_chart("oglwork", 0);
