@@ -3,7 +3,6 @@
 // picture of it.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "shell/windows.h"
 #include "support/gl_pixels.h"
 #include "support/gui_window.h"
+#include "support/screen_pixels.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
 #include "ui/panel_record.h"
@@ -27,25 +27,6 @@ namespace {
 using testsupport::rgb;
 
 int distance(const rgb& a, const rgb& b) { return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b); }
-
-// One row of what the X server shows in the window (rows counted from the top, like the screen).
-std::vector<rgb> shown_row(const std::string& display, const std::string& xid, int row, int width) {
-    std::string ppm;
-    const std::string crop = std::to_string(width) + "x1+0+" + std::to_string(row);
-    testsupport::run_with_display(display, {"import", "-window", xid, "-crop", crop, "+repage", "-depth", "8", "ppm:-"},
-                                  &ppm);
-    std::vector<rgb> out;
-    // "P6 <w> <h> 255" and one blank, then the pixels.
-    std::size_t at = 0;
-    for (int fields = 0; fields < 4 && at < ppm.size(); ++fields) {
-        while (at < ppm.size() && std::isspace(static_cast<unsigned char>(ppm[at]))) ++at;
-        while (at < ppm.size() && !std::isspace(static_cast<unsigned char>(ppm[at]))) ++at;
-    }
-    for (++at; at + 3 <= ppm.size() && static_cast<int>(out.size()) < width; at += 3)
-        out.push_back({static_cast<unsigned char>(ppm[at]), static_cast<unsigned char>(ppm[at + 1]),
-                       static_cast<unsigned char>(ppm[at + 2])});
-    return out;
-}
 
 // Where the fill ends: the first column, from the bar's left end, whose colour is nearer the
 // empty trough's than the fill's.
@@ -66,16 +47,13 @@ TEST(SplashOnX, TheBarIsFilledAsFarAsTheFractionSays) {
     OGL_pix_specs(0);
     plot_init_lights = 1;
 
-    std::string xid;
-    ASSERT_EQ(testsupport::run_with_display(server.display(), {"xdotool", "search", "--name", "Ventaro Installer"},
-                                            &xid),
-              0);
-    xid = xid.substr(0, xid.find('\n'));
+    const std::string xid = testsupport::program_window(server.display());
+    ASSERT_FALSE(xid.empty());
     for (const float fraction : {0.25f, 0.75f}) {
         SCOPED_TRACE(fraction);
         MACIBM_show_init("Loading bitmap RESOURCE:background.png.", fraction);
         gl.glFinish();
-        const std::vector<rgb> row = shown_row(server.display(), xid, 600 - 15, 800);
+        const std::vector<rgb> row = testsupport::shown_row(server.display(), xid, 600 - 15, 800);
         ASSERT_EQ(row.size(), 800u);
         EXPECT_GT(distance(row[12], row[780]), 30) << row[12] << " against " << row[780];
         // The bar runs from 8 to 792; its fill from 8 over the fraction of 784.
