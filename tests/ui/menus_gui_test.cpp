@@ -143,6 +143,7 @@ TEST(PopupOnScreen, ItemTextsStayInsideTheBoxAndThePointedRowIsLit) {
 
         // A press on Fast chooses it.
         platform::set_test_mouse(nullptr, ox + probe_x, kH - (oy + fast.bottom + 5));
+        platform::mouse_position(nullptr, down.x, down.y);
         platform::push_test_event(down);
         pump();
         EXPECT_EQ(g_index, 2);
