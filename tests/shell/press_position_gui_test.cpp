@@ -15,6 +15,7 @@
 #include "shell/windows.h"
 #include "support/gui_window.h"
 #include "support/run_answering.h"
+#include "support/screen_pixels.h"
 #include "support/xvfb.h"
 #include "ui/buttons.h"
 
@@ -47,11 +48,8 @@ TEST(PressOnX, EachPressThatCameWithAMoveTogglesTheBoxItLandedOn) {
     for (int i = 0; i < 10; ++i) frame();
     OGL_pix_specs(0);
 
-    std::string xid;
-    ASSERT_EQ(testsupport::run_with_display(server.display(), {"xdotool", "search", "--name", "Ventaro Installer"},
-                                            &xid),
-              0);
-    xid = xid.substr(0, xid.find('\n'));
+    const std::string xid = testsupport::program_window(server.display());
+    ASSERT_FALSE(xid.empty());
     // Each xdotool run moves and clicks at once, so the move and the press reach the window back
     // to back; the next click waits until the program has shown what this one did.
     std::vector<int> wanted;
