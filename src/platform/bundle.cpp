@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -36,6 +37,29 @@ std::string bundle_resource(const std::string& name) {
     struct stat st {};
     return ::stat(p.c_str(), &st) == 0 ? p : std::string();
 }
+
+namespace {
+std::string current_folder() {
+    std::vector<char> buf(4096);
+    while (!::getcwd(buf.data(), buf.size())) {
+        if (errno != ERANGE) return std::string();
+        buf.resize(buf.size() * 2);
+    }
+    return buf.data();
+}
+
+std::string& launched_in() {
+    static std::string folder = current_folder();
+    return folder;
+}
+}  // namespace
+
+bool set_current_folder(const std::string& folder) {
+    launched_in();   // taken before the first change
+    return !folder.empty() && ::chdir(folder.c_str()) == 0;
+}
+
+std::string launch_folder() { return launched_in(); }
 
 int volume_case_sensitive(const std::string& path) {
     // Probe the volume: make a file with a lower-case name and look for its upper-case twin.

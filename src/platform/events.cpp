@@ -96,8 +96,7 @@ bool translate(const SDL_Event& ev, input_event& e) {
         if (is_modifier_key(sc)) return false;
         e.kind = ev.type == SDL_KEYUP ? ev_key_up : ev.key.repeat ? ev_key_repeat : ev_key_down;
         e.window = ev.key.windowID;
-        e.key_code = mac_key_code(sc);
-        if (e.key_code < 0) e.key_code = 128 + static_cast<int>(sc);   // still a distinct physical key
+        e.key_code = physical_key_code(sc);
         e.modifiers = modifiers_of(ev.key.keysym.mod);
         const SDL_Keycode plain = SDL_GetKeyFromScancode(sc);
         e.lower = plain > 0 && plain < 0x110000 && !(plain & SDLK_SCANCODE_MASK) ? static_cast<uint32_t>(plain) : 0;

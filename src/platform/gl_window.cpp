@@ -81,7 +81,13 @@ bool current_context_accelerated() {
     return v != 0;
 }
 
-bool set_swap_interval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
+bool set_swap_interval(int interval, std::string& why) {
+    SDL_ClearError();
+    if (SDL_GL_SetSwapInterval(interval) == 0) return true;
+    why = SDL_GetError();
+    if (why.empty()) why = "unknown";
+    return false;
+}
 
 namespace {
 int g_swaps = 0;

@@ -11,6 +11,7 @@
 //   [ ] the video memory size (no portable query; not logged)
 //   [ ] a colour space per window (the X server's default stands)
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -34,7 +35,8 @@ bool context_make_current(gl_window* w, gl_context c);
 pixel_format_info current_pixel_format();
 // False when the driver reports a format without hardware (or llvmpipe-class software) support.
 bool current_context_accelerated();
-bool set_swap_interval(int interval);
+// False when the driver refuses the interval, with its own reason in why.
+bool set_swap_interval(int interval, std::string& why);
 void window_swap(gl_window* w);
 // Test seam: how many buffer swaps were asked for so far, with or without a window.
 int window_swaps_for_test();

@@ -55,6 +55,11 @@ int mac_key_code(int sdl_scancode) {
     return -1;
 }
 
+int physical_key_code(int sdl_scancode) {
+    const int code = mac_key_code(sdl_scancode);
+    return code >= 0 ? code : 128 + sdl_scancode;
+}
+
 uint32_t us_shifted(uint32_t lower) {
     if (lower >= 'a' && lower <= 'z') return lower - 'a' + 'A';
     static const char plain[] = "`1234567890-=[]\\;',./";

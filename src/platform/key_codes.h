@@ -4,6 +4,7 @@
 // whatever the keyboard layout.
 //   [x] the letter, digit, punctuation, editing, arrow, keypad and function keys (F1-F20)
 //   [x] the ISO section key (10) and the JIS yen key (93)
+//   [x] keys the classic keyboard lacks (keypad 00, EXSEL, ...): 128 + scancode, each its own
 //   [ ] modifier keys on their own: they change the modifier state and send no key event
 #include <cstdint>
 
@@ -11,6 +12,9 @@ namespace platform {
 
 // The key code of an SDL scancode; -1 for a modifier key or a key with no code.
 int mac_key_code(int sdl_scancode);
+// The key code the event layer reports: mac_key_code, or 128 + the scancode for a key the classic
+// keyboard lacks, so every physical key keeps a code of its own (above 127, beyond one byte).
+int physical_key_code(int sdl_scancode);
 // The character a US keyboard types for `lower` with shift held (letters upper-cased, the
 // digit and punctuation keys their shifted signs); other characters unchanged.
 uint32_t us_shifted(uint32_t lower);

@@ -12,6 +12,7 @@
 #include "shell/event_pump.h"
 #include "shell/panel_toolkit.h"
 #include "ui/panel_record.h"
+#include "ui/tt_font.h"
 
 int (*OGL_framebuffer_type_now)() = nullptr;
 
@@ -77,6 +78,9 @@ void MACIBM_alert_panel(int return_panel, const std::string& l1, const std::stri
         if (pressed || return_hit || (type != t_lang && escape_hit)) {
             escape_hit = return_hit = 0;
             if (type == t_quit || type == t_crash) break;
+            // The faces were made for the language the chooser opened with; the chosen one may
+            // draw them narrower (Russian), so they start over.
+            if (type == t_lang) TT_reset_font(tt_both);
             wins.start_win(return_panel);
             mnw.mouse_x = saved_x;
             mnw.mouse_y = saved_y;

@@ -15,6 +15,7 @@
 #include "render/view.h"
 #include "shell/keys.h"
 #include "shell/windows.h"
+#include "ui/frames.h"
 #include "ui/menus.h"
 #include "ui/panel_record.h"
 
@@ -64,6 +65,7 @@ frame_hooks_t frame_hooks{
             mbar.mbar_draw_menus();
         },
     .texture_warnings = &report_texture_failures,
+    .close_boxes_lit = [] { BTN_zap_boxes(1); },
     .delete_textures = &TEX_obj::delete_some_texes,
 };
 
@@ -74,6 +76,8 @@ constexpr int kTickMs = 1000 / 60;
 constexpr uint64_t kTickUs = 1000000 / 60;
 // When the previous frame's wait for events ended; 0 before the first frame.
 uint64_t work_started = 0;
+// Above 0 while the application's frame runs (a modal panel's loop pumps frames inside it).
+int app_frame_depth = 0;
 
 float interface_scale() { return wins.scale > 0 ? wins.scale : 1.0f; }
 
@@ -90,6 +94,13 @@ void place_mouse_for_window(int window) {
 }
 
 int front_window = 0;
+
+// The index of the window an event names; the front window when it names none of ours.
+int window_of(uint32_t id) {
+    for (int i = 0; i < 2; ++i)
+        if (id && cons.windows[i] && platform::window_id(cons.windows[i]) == id) return i;
+    return front_window;
+}
 
 void read_mouse() {
     const int count = cons.num_cons(-1);
@@ -118,7 +129,7 @@ void read_mouse() {
 EventRecord key_record(const platform::input_event& e, int what) {
     EventRecord r;
     r.what = what;
-    r.message = (static_cast<uint32_t>(e.key_code & 0xFF) << 8) | (e.ch & 0xFF);
+    r.message = (static_cast<uint32_t>(e.key_code) << 8) | (e.ch & 0xFF);
     r.modifiers = e.modifiers;
     r.ch = e.ch;
     r.lower = e.lower;
@@ -185,6 +196,7 @@ bool dispatch(const platform::input_event& e) {
 
 void event_pump_reset_for_test() {
     win_started = 0;
+    app_frame_depth = 0;
     work_started = 0;
     scroll_remainder = 0;
     front_window = 0;
@@ -219,11 +231,19 @@ void MACIBM_event_proc() {
     if (frame_hooks.menu_in_any && frame_hooks.menu_in_any()) MACIBM_handle_click();
 
     if (wins_hooks.focus_ring_restart) wins_hooks.focus_ring_restart();
-    if (!wins.panel_active && frame_hooks.app_update) frame_hooks.app_update();
-    standard_gui();
-
-    if (frame_hooks.movie_per_frame) frame_hooks.movie_per_frame();
-    else OGL_sbuff();
+    // A modal panel that the application's frame opened has closed in this frame: that frame goes
+    // on drawing and shows itself, so this one neither runs it a second time nor swaps.
+    const bool callers_frame = app_frame_depth > 0 && !wins.panel_active;
+    if (!callers_frame) {
+        if (!wins.panel_active && frame_hooks.app_update) {
+            ++app_frame_depth;
+            frame_hooks.app_update();
+            --app_frame_depth;
+        }
+        standard_gui();
+        if (frame_hooks.movie_per_frame) frame_hooks.movie_per_frame();
+        else OGL_sbuff();
+    }
     xtim_class::profile_chart("sbuff", 0);
     if (frame_hooks.delete_textures) frame_hooks.delete_textures();
     xtim_class::profile_chart("oglwork", 0);
@@ -294,8 +314,9 @@ void MACIBM_handle_release() {
 }
 
 void MACIBM_close_win() {
+    // The press shows: the boxes lit for one frame before the panel goes.
     if (frame_hooks.close_boxes_lit) frame_hooks.close_boxes_lit();
-    shell_swap_buffers();
+    OGL_sbuff();
     return_hit = escape_hit = 0;
     wins.start_win(0);
 }
@@ -352,6 +373,9 @@ int APL_HandleCarbonEvent(const platform::input_event& e) {
     }
     case platform::ev_mouse_down: {
         mnw.right_click = e.button == 2 ? 1 : 0;
+        // Hit-test the press where it happened: a move that came with it in this frame (touch
+        // screens, remote desktops, scripted input) is not in the pointer read at the frame's start.
+        MACIBM_load_mxy(window_of(e.window), e.x, e.y);
         EventRecord r;
         r.what = mouseDown;
         r.where_h = e.x;

@@ -10,7 +10,7 @@ enum { activeFlag = 1, cmdKey = 1 << 8, shiftKey = 1 << 9, alphaLock = 1 << 10, 
 
 struct EventRecord {
     int what = nullEvent;
-    uint32_t message = 0;     // keys: character code in the low byte, key code in the next
+    uint32_t message = 0;     // keys: character code in the low byte, the key code above it
     uint32_t when = 0;
     int where_h = 0, where_v = 0;
     int modifiers = 0;

@@ -196,7 +196,7 @@ void keys_class::handle_key_raw(const EventRecord* event) {
     const uint32_t lower = event->lower, upper = event->upper;
 
     // 3. The virtual key.
-    const int code = static_cast<int>((event->message >> 8) & 0xFF);
+    const int code = static_cast<int>(event->message >> 8);
     int vkey = vkey_from_code(code);
     if (!vkey) {
         for (const char_to_vkey& m : ascii_mappings())

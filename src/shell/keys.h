@@ -47,6 +47,9 @@ public:
     static int str_to_flag(const std::string& text);
     std::string get_key_for_cmnd(int cmnd) const;
     static int ascii_to_vkey(int ch, int& vkey, int& flags);
+    // The key-assignment panel, drawn each frame inside an open framework panel (keys_wind.cpp).
+    // compact: a wider list and no command browser.
+    void keys_wind(int compact);
     void debug() {}
 
     int last_vkey = 0;
@@ -57,6 +60,12 @@ public:
 };
 
 extern keys_class keys;
+
+// Where keys_wind laid out its frames: the command column's left edge (wx1), the list frame's top
+// (wy1), the edges of the right-hand frame (wx2) and of what lies beyond it (wx3).
+extern float wx1, wy1, wx2, wx3;
+// The binding selected in keys_wind's list (-1: none) and the first one the list shows.
+extern int key_edit, k_cen;
 
 // Code point of a byte in the system's script encoding (Mac Roman).
 uint32_t script_to_utf32(int byte);

@@ -17,24 +17,29 @@
 #include "core/stack_crawl.h"
 #include "core/stats.h"
 #include "core/thread_layer.h"
+#include "platform/bundle.h"
 #include "platform/events.h"
 #include "platform/os_info.h"
 #include "platform/video.h"
 #include "render/gl_api.h"
 #include "render/interface_art.h"
 #include "render/ogl_extensions.h"
+#include "render/background.h"
 #include "render/palette.h"
 #include "render/renderer_options.h"
 #include "render/tex_scratch.h"
 #include "render/tman.h"
+#include "render/view.h"
 #include "shell/alert_panel.h"
 #include "shell/display_modes.h"
 #include "shell/event_pump.h"
 #include "shell/keys.h"
 #include "shell/windows.h"
 #include "platform/message_box.h"
+#include "ui/frames.h"
 #include "ui/menus.h"
 #include "ui/panel_record.h"
+#include "ui/tt_font.h"
 
 float randrat[100000];
 float lookup_sin[361];
@@ -74,6 +79,13 @@ void write_log_header() {
     xer.flush();
 }
 
+// The folder holding path, "/" for a path in the root, "" when there is none.
+std::string parent_folder(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || path.size() <= 1) return "";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 void teardown() {
     MACIBM_setres(0);
     if (cons.num_cons(-1) == 2) cons.cons_nuke(1);
@@ -109,12 +121,23 @@ void choose_language() {
     }
 }
 
-// The splash until the art and text exist: the interface background colour alone.
-void least_splash() {
-    if (!gl.glClear) return;
-    gl.glViewport(0, 0, wins.win_px_w, wins.win_px_h);
-    gl.glClearColor(colr.slots[39][0], colr.slots[39][1], colr.slots[39][2], 1.0f);
-    gl.glClear(GL_COLOR_BUFFER_BIT);
+// The maker's address on the splash.
+const char* const kSplashAddress = VENTARO_SERVER_HOST;
+
+// The splash frame: its panel, the maker's address, the progress bar and the message, laid out
+// from the left margin that centres a 1024-unit interface in a wider window.
+void draw_splash(const std::string& message, float fraction) {
+    const float L = wins.ui_off_x;
+    OGL_plot_back_col();
+    BTN_frame2(18, L + 10, 31, 460, 200, "", 1);
+    OGL_string(57, L + 22, 210, kSplashAddress, 440, cs_regular, just_left);
+    // The bar is 1008 long in a 1024-unit interface; a narrower window keeps 8 units free at
+    // each end instead of cutting the bar (and its fill) off at the window's edge.
+    const float units_wide = static_cast<float>(wins.win_px_w) / (wins.scale > 0 ? wins.scale : 1.0f);
+    const float bar = std::min(1008.0f, units_wide - 2 * L - 16);
+    BTN_frame1(4, L + 8 + bar / 2, 15, bar, 57);
+    BTN_frame1(5, L + 8 + fraction * bar / 2, 15, fraction * bar, 57);
+    OGL_string(69, L + 22, 60, message, 440, cs_regular, just_left);
 }
 
 void start_texture_manager() {
@@ -129,6 +152,7 @@ startup_hooks_t startup_hooks{
     .load_interface_art = &TEX_load_interface_art,
     .texture_manager_init = &start_texture_manager,
     .menus_reset = [] { mbar.mbar_nuke_menus(1); },
+    .splash_draw = &draw_splash,
 };
 
 void MACIBM_init(int argc, char** argv) {
@@ -140,6 +164,12 @@ void MACIBM_init(int argc, char** argv) {
     MACIBM_set_app_path(app_path, 0);
     const std::string app_folder = app_path;
     app_path.clear();
+
+    // 3. Relative paths (the stack crawl, among others) resolve in the folder holding the bundle:
+    // up from the executable to MacOS, Contents, the bundle, and the folder that holds it.
+    std::string folder = platform::executable_path();
+    for (int up = 0; up < 4 && !folder.empty(); ++up) folder = parent_folder(folder);
+    platform::set_current_folder(folder);
 
     // 4-5. The log, rewritten at every start.
     xer.open(app_folder + log_file_name);
@@ -241,8 +271,7 @@ void MACIBM_show_init(const std::string& message, float fraction) {
     if (f < 0) f = static_cast<float>(counter++) / 100.0f;
     f = std::clamp(f, 0.02f, 1.0f);
     if (startup_hooks.splash_draw) startup_hooks.splash_draw(message, f);
-    else least_splash();
-    shell_swap_buffers();
+    OGL_sbuff();
 }
 
 void MACIBM_setupforlang() {

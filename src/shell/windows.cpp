@@ -11,6 +11,8 @@
 #include "render/gl_api.h"
 #include "render/background.h"
 #include "render/ogl_extensions.h"
+#include "render/ogl_state.h"
+#include "render/tex_bind.h"
 #include "render/renderer_options.h"
 #include "shell/display_modes.h"
 #include "shell/event_pump.h"
@@ -110,6 +112,8 @@ int cons_class::cons_make(int index) {
     wins.win_px_w = cw;
     wins.win_px_h = ch;
     const int draggable = !wins.full_screen && wins.windowed_h < H;
+    // The second context starts from OpenGL's defaults, so the state cache forgets the first's.
+    if (index == 1) OGL_setstate(ogl_fog_off, 0, ogl_lit_off, ogl_al_none, ogl_deR_off, ogl_deW_off);
 
     // The window and the pixel format come together: each rung of the ladder is a window made
     // with that many samples; later windows take the format that worked.
@@ -147,12 +151,18 @@ int cons_class::cons_make(int index) {
 
     const bool accelerated = platform::current_context_accelerated();
     const int interval = reno.use_vsync2 ? 2 : reno.use_vsync1 ? 1 : 0;
-    if (!platform::set_swap_interval(interval)) {
-        xer << "WARNING: I could not set vertical sync to " << interval << "; the driver returned error " << -1
+    std::string why;
+    // A driver that refuses the interval refuses it for every window: said once per run.
+    static bool vsync_warned = false;
+    if (!platform::set_swap_interval(interval, why) && !vsync_warned) {
+        vsync_warned = true;
+        xer << "WARNING: I could not set vertical sync to " << interval << "; the driver returned error " << why
             << ".\n";
     }
     if (!accelerated) return 0;
     set_gl_defaults();
+    // Nothing is bound in the new context whatever the binding cache remembers.
+    if (index == 1) TEX_reset_bind();
     return 1;
 }
 

@@ -14,6 +14,7 @@
 #include "install/install_state.h"
 #include "install/registration.h"
 #include "platform/install_media.h"
+#include "platform/bundle.h"
 #include "platform/test_switches.h"
 
 std::string cmd_line_path;
@@ -82,9 +83,13 @@ int os_filter_from_option(const std::string& value) {
 
 std::string absolute_folder(const std::string& path) {
     if (path.empty()) return path;
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(path, ec);
-    if (ec) p = path;
+    // A relative folder on the command line means one below where the program was started from,
+    // not the folder holding the bundle that start-up makes current.
+    std::filesystem::path p = path;
+    if (p.is_relative()) {
+        const std::string from = platform::launch_folder();
+        if (!from.empty()) p = std::filesystem::path(from) / p;
+    }
     std::string out = p.lexically_normal().generic_string();
     if (out.empty() || out.back() != '/') out += '/';
     return out;

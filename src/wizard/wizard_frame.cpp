@@ -67,8 +67,9 @@ void draw_progress(const wizard_screen& w) {
     OGL_string(12, 242, 120, w.progress_text, 520, cs_regular, just_left);
 }
 
-// The bottom bar; writes g_wizard for Next and Back.
-void draw_bottom_bar(const wizard_screen& w) {
+// The bottom bar; writes g_wizard for Next and Back. True when the Preferences panel was open.
+bool draw_bottom_bar(const wizard_screen& w) {
+    bool prefs_shown = false;
     const bool last_screen = w.next_screen == wizard_quit;
     if (!last_screen) {
         int q = 0;
@@ -77,8 +78,10 @@ void draw_bottom_bar(const wizard_screen& w) {
         }
         int p = 0;
         if (interface_rect((float)(q + 40), 12, label_prefs, 1, &p, w.show_prefs, w.show_prefs ? 0 : 2) &&
-            w.show_prefs)
+            w.show_prefs) {
             handle_prefs();
+            prefs_shown = true;
+        }
     }
     if (interface_rect(400, 12, label_order, 0, nullptr, 1, 0)) go_to_URL(order_page_url);
     int n = 0;
@@ -89,6 +92,29 @@ void draw_bottom_bar(const wizard_screen& w) {
     const int has_back = w.back_screen != nullptr;
     if (interface_rect((float)(760 - n), 12, label_back, -1, nullptr, has_back, has_back ? 0 : 2) && has_back)
         g_wizard = w.back_screen;
+    return prefs_shown;
+}
+
+// Everything behind the screen's own content.
+void draw_backdrop() {
+    colr.col_assign(113, 1, 1, 1);
+    draw_background();
+    BTN_frame2(23, 10, 50, 190, 453, "", 1);
+    BTN_frame2(23, 210, 50, 580, 453, "", 1);
+    draw_step_list();
+}
+
+// The screen's title, text, choices, progress and the bottom bar. True when the Preferences
+// panel was open in between.
+bool draw_screen(const wizard_screen& w) {
+    OGL_string(12, 500, 480, w.title, 540, cs_bold, just_centre);
+    OGL_string(12, 230, 440, w.text, 540, cs_regular, just_left);
+    for (size_t j = 0; j < w.choice_labels.size(); ++j) {
+        if (BTN_action(500, 350 - 25.0f * (float)j, 250, 0, 1, w.choice_labels[j], "-") && j < w.choice_screens.size())
+            g_wizard = w.choice_screens[j];
+    }
+    draw_progress(w);
+    return draw_bottom_bar(w);
 }
 
 }  // namespace
@@ -100,11 +126,7 @@ void wizard_title(wizard_screen& screen, const std::string& english, const std::
 }
 
 void APP_update() {
-    colr.col_assign(113, 1, 1, 1);
-    draw_background();
-    BTN_frame2(23, 10, 50, 190, 453, "", 1);
-    BTN_frame2(23, 210, 50, 580, 453, "", 1);
-    draw_step_list();
+    draw_backdrop();
     // The backdrop goes to the renderer now, so a software renderer paints it while the screen does
     // its work (the install screen's downloads) instead of in the buffer swap after it.
     if (gl.glFlush) gl.glFlush();
@@ -121,14 +143,12 @@ void APP_update() {
     last = called;
     if (first && platform::test_switches_now().screen_log) log_screen(w);
 
-    OGL_string(12, 500, 480, w.title, 540, cs_bold, just_centre);
-    OGL_string(12, 230, 440, w.text, 540, cs_regular, just_left);
-    for (size_t j = 0; j < w.choice_labels.size(); ++j) {
-        if (BTN_action(500, 350 - 25.0f * (float)j, 250, 0, 1, w.choice_labels[j], "-") && j < w.choice_screens.size())
-            g_wizard = w.choice_screens[j];
+    if (draw_screen(w)) {
+        // The panel drew over this frame: it is drawn again from what the screen gave, without
+        // asking the screen a second time. Closing the panel cleared the press and the keys.
+        draw_backdrop();
+        draw_screen(w);
     }
-    draw_progress(w);
-    draw_bottom_bar(w);
     if (result && w.next_screen) g_wizard = w.next_screen;
 }
 

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <string>
 
 #include "support/program_run.h"
 #include "support/temp_dir.h"
@@ -43,4 +47,22 @@ TEST(Startup, SecondRunRewritesTheLog) {
     write_file(box.log_path(), "old contents\n");
     ASSERT_EQ(box.run({}).exit_code, 0);
     EXPECT_EQ(read_file(box.log_path()).find("old contents"), std::string::npos);
+}
+
+// Relative paths (the stack crawl among them) resolve in the folder that holds the bundle, not in
+// the folder the program was started from.
+TEST(Startup, TheCurrentFolderBecomesTheOneHoldingTheBundle) {
+    temp_dir tmp;
+    program_sandbox box(tmp.path());
+    box.env["VENTARO_TEST_REPORT_START"] = "1";
+    box.env["VENTARO_TEST_EXIT_AFTER_FRAMES"] = "0";   // runs until it is asked to end
+    program_sandbox::running run = box.start({"--lang=en"});
+    ASSERT_NE(run.wait_for_err("start: ", 120), std::string::npos) << run.err();
+    std::error_code ec;
+    const std::filesystem::path cwd =
+        std::filesystem::read_symlink("/proc/" + std::to_string(run.pid()) + "/cwd", ec);
+    ::kill(run.pid(), SIGKILL);
+    EXPECT_NE(run.wait_exit(120), -1);
+    ASSERT_FALSE(ec) << ec.message();
+    EXPECT_EQ(std::filesystem::canonical(cwd), std::filesystem::canonical(box.app_folder()));
 }

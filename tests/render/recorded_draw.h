@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -112,6 +113,20 @@ inline std::vector<std::vector<corner>> quad_batches(const calls& made) {
         out.push_back(corners(inside));
     }
     return out;
+}
+
+// The calls hold every batch (glBegin .. glEnd) of what was drawn on its own, each unbroken: a
+// text drawn at the same place, for one.
+inline bool holds_batches(const calls& made, const calls& drawn) {
+    int batches = 0;
+    for (auto begin = drawn.begin();; ++batches) {
+        begin = std::find(begin, drawn.end(), "glBegin(GL_QUADS)");
+        if (begin == drawn.end()) return batches > 0;
+        const auto end = std::find(begin, drawn.end(), "glEnd()");
+        if (end == drawn.end()) return false;
+        if (std::search(made.begin(), made.end(), begin, end + 1) == made.end()) return false;
+        begin = end;
+    }
 }
 
 inline void fill_degree_tables() {

@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "../render/recorded_draw.h"
 #include "core/alert.h"
 #include "core/app_globals.h"
 #include "core/cmdline.h"
+#include "core/localisation.h"
 #include "core/log.h"
 #include "core/mouse_record.h"
 #include "core/shell_services.h"
@@ -228,6 +232,7 @@ protected:
     static platform::input_event click() {
         platform::input_event e;
         e.kind = platform::ev_mouse_down;
+        platform::mouse_position(nullptr, e.x, e.y);   // at the made-up pointer
         return e;
     }
 };
@@ -238,13 +243,6 @@ TEST_F(AlertPanel, ReturnClosesBothEscapeOnlyTheWarningAndTheButtonClicks) {
     MACIBM_alert_panel(0, "a", "b", "c", "d", t_warn, "(x line 1)");
     EXPECT_EQ(wins.panel_id, 0);
 
-    // ...but the language chooser waits for Return, and its radio buttons set the language.
-    mnw.lang = 0;
-    platform::push_test_event(key(53, 27));
-    platform::push_test_event(key(36, 13));
-    MACIBM_alert_panel(-1, "-", "-", "-", "-", t_lang, "(x line 1)");
-    EXPECT_EQ(wins.panel_id, -1);   // back to the panel it came from
-    EXPECT_EQ(stls[4], "Language/");
 
     // The button, centred at (210, 18) of the 420 x 260 panel, which sits at (190, 170).
     wins.start_win(0);
@@ -268,6 +266,62 @@ TEST_F(AlertPanel, TheSaveQuestionAnswersByButtonAndEscape) {
     platform::push_test_event(click());
     EXPECT_EQ(MACIBM_nuke_alert("file", 0), 2);
     EXPECT_EQ(wins.panel_id, 0);
+}
+
+// The language chooser, frame by frame: Escape leaves it open, a radio button picks the language,
+// Return accepts it, and text is then laid out as a run started in that language lays it out.
+std::function<void(int)> g_chooser_script;
+int g_chooser_frames = 0;
+void chooser_frame() {
+    ++g_chooser_frames;
+    if (g_chooser_script) g_chooser_script(g_chooser_frames);
+}
+
+TEST_F(AlertPanel, TheLanguageChooserWaitsForReturnAndItsRadioButtonsSetTheLanguage) {
+    const std::string russian_text = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 Welcome";
+    mnw.lang = 3;
+    TT_reset_font(tt_both);
+    const float russian_width = OGL_measure_string(russian_text);
+    mnw.lang = 0;
+    TT_reset_font(tt_both);
+    ASSERT_NE(OGL_measure_string(russian_text), russian_width);
+
+    std::vector<int> langs;
+    UTL_lang_get_languages(langs);
+    const auto at = std::find(langs.begin(), langs.end(), 3);
+    ASSERT_NE(at, langs.end());
+    const float radio_y = 180 - 20.0f * static_cast<float>(at - langs.begin());
+
+    const auto saved = frame_hooks;
+    frame_hooks.movie_per_frame = &chooser_frame;
+    int open_after_escape = -1, lang_after_click = -1;
+    g_chooser_script = [&](int n) {
+        if (n == 1) platform::push_test_event(key(53, 27));
+        if (n == 2) {
+            open_after_escape = wins.panel_id;
+            // The Russian radio button of the 420 x 260 panel at (190, 170).
+            platform::set_test_mouse(nullptr, static_cast<int>(190 + 210 - 25),
+                                     600 - static_cast<int>(170 + radio_y + 4));
+            platform::push_test_event(click());
+        }
+        if (n == 4) {
+            lang_after_click = mnw.lang;
+            platform::push_test_event(key(36, 13));
+        }
+        if (n > 50) wins.start_win(-1);
+    };
+    g_chooser_frames = 0;
+    MACIBM_alert_panel(-1, "-", "-", "-", "-", t_lang, "(x line 1)");
+    frame_hooks = saved;
+    g_chooser_script = nullptr;
+
+    EXPECT_EQ(open_after_escape, 994);
+    EXPECT_EQ(lang_after_click, 3);
+    EXPECT_EQ(g_chooser_frames, 5);   // closed by Return, read in the fifth frame
+    EXPECT_EQ(wins.panel_id, -1);     // back to the panel it came from
+    EXPECT_EQ(stls[4], "Language/");
+    EXPECT_EQ(mnw.lang, 3);
+    EXPECT_FLOAT_EQ(OGL_measure_string(russian_text), russian_width);
 }
 
 }  // namespace

@@ -1,11 +1,18 @@
 // One frame of the pump, driven by made-up events and a made-up mouse (no window, no waiting).
+#include <SDL_keyboard.h>
+#include <SDL_scancode.h>
 #include <gtest/gtest.h>
+
+#include <map>
+#include <set>
 
 #include "core/app_globals.h"
 #include "core/mouse_record.h"
 #include "platform/clock.h"
 #include "platform/events.h"
+#include "platform/key_codes.h"
 #include "shell/event_pump.h"
+#include "shell/keys.h"
 #include "ui/panel_record.h"
 
 namespace {
@@ -138,7 +145,9 @@ TEST_F(FramePump, CloseBoxesCloseOrdinaryPanelsButNotDialogs) {
         const float y = wins.panel_h - c.y;
         platform::set_test_mouse(nullptr, static_cast<int>(wins.off_x + x),
                                  static_cast<int>(wins.win_px_h - (wins.off_y + y)));
-        platform::push_test_event(ev(platform::ev_mouse_down));
+        platform::input_event down = ev(platform::ev_mouse_down);
+        platform::mouse_position(nullptr, down.x, down.y);
+        platform::push_test_event(down);
         frame();
         EXPECT_EQ(wins.panel_id == 0 && c.panel != 0, c.closes) << c.panel << " " << c.x << "," << c.y;
     }
@@ -210,6 +219,81 @@ TEST_F(FramePump, AFrameAfterOneThatSpentATickOnlyPollsForEvents) {
         MACIBM_event_proc();
         EXPECT_EQ(platform::last_event_wait_for_test(), c.wait_ms);
     }
+}
+
+// A move and a press that arrive in one frame: the pointer read before the events is stale, the
+// press carries where it happened (touch screens, remote desktops, xdotool's mousemove-click).
+float g_app_x = -1, g_app_y = -1;
+int g_app_click = 0;
+void note_app_mouse() {
+    g_app_x = mnw.mouse_x;
+    g_app_y = mnw.mouse_y;
+    g_app_click = mnw.click_hit;
+}
+
+TEST_F(FramePump, APressIsHitTestedWhereItHappenedNotWhereThePointerWasAtTheFramesStart) {
+    frame_hooks.app_update = &note_app_mouse;
+    frame();
+    const auto press_at = [](int x, int y) {
+        platform::input_event down = ev(platform::ev_mouse_down);
+        down.x = x;
+        down.y = y;
+        platform::push_test_event(down);
+    };
+    platform::set_test_mouse(nullptr, 100, 500);
+    press_at(300, 200);
+    frame();
+    EXPECT_EQ(g_app_click, 1);
+    EXPECT_FLOAT_EQ(g_app_x, 300);
+    EXPECT_FLOAT_EQ(g_app_y, 400);
+
+    // The preferences panel (700 x 380 at 50, 110): the pointer rests in its middle, the press
+    // lands on its left close box.
+    wins.start_win(2);
+    platform::set_test_mouse(nullptr, 400, 300);
+    press_at(50 + 10, 600 - (110 + 370));
+    frame();
+    EXPECT_EQ(wins.panel_id, 0);
+}
+
+// Keys the classic keyboard lacks travel through the event record with their whole code: none of
+// them may pass for a known key (keypad 00 for Tab, EXSEL for Return, Zenkaku/Hankaku for "3").
+std::vector<int> g_vkeys_seen;
+int record_vkey(uint32_t, int vkey, int) {
+    g_vkeys_seen.push_back(vkey);
+    return 0;
+}
+
+TEST_F(FramePump, EveryKeyOutsideTheClassicTableGetsAVkeyNoOtherKeyHas) {
+    keys = keys_class();
+    const auto saved = keys_hooks;
+    keys_hooks.dispatch_to_focus = &record_vkey;
+    frame();
+    // The vkey one key down gives, and whether it raised a frame flag.
+    const auto press = [&](int code, int& flags_raised) {
+        g_vkeys_seen.clear();
+        platform::push_test_event(key(platform::ev_key_down, code, 0));
+        frame();
+        flags_raised = return_hit + escape_hit + delete_hit;
+        return g_vkeys_seen.size() == 1 ? g_vkeys_seen[0] : -1;
+    };
+    std::set<int> known;
+    for (int code = 0; code < 128; ++code) {
+        int raised = 0;
+        known.insert(press(code, raised));
+    }
+    std::map<int, int> unknown;   // vkey -> scancode
+    for (int sc = 1; sc < SDL_NUM_SCANCODES; ++sc) {
+        if (platform::mac_key_code(sc) >= 0) continue;
+        int raised = 0;
+        const int vkey = press(platform::physical_key_code(sc), raised);
+        SCOPED_TRACE(SDL_GetScancodeName(static_cast<SDL_Scancode>(sc)));
+        EXPECT_EQ(raised, 0);
+        EXPECT_EQ(known.count(vkey), 0u) << vkey;
+        EXPECT_TRUE(unknown.emplace(vkey, sc).second) << vkey << " also for scancode " << unknown[vkey];
+    }
+    keys_hooks = saved;
+    keys = keys_class();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "core/command_registry.h"
 #include "core/mouse_record.h"
+#include "shell/event_pump.h"
 #include "shell/keys.h"
 #include "ui/panel_record.h"
 
@@ -36,6 +37,8 @@ int focus_spy(uint32_t ch, int vkey, int flags) {
 class Keys : public ::testing::Test {
 protected:
     void SetUp() override {
+        saved_hooks_ = frame_hooks;
+        frame_hooks = frame_hooks_t{};   // no window here: closing a panel draws nothing
         keys = keys_class();
         keys_hooks.dispatch_to_focus = &focus_spy;
         g_seen.clear();
@@ -44,7 +47,11 @@ protected:
         mnw.last_char = 0;
         wins.panel_id = 0;
     }
-    void TearDown() override { keys_hooks.dispatch_to_focus = nullptr; }
+    void TearDown() override {
+        keys_hooks.dispatch_to_focus = nullptr;
+        frame_hooks = saved_hooks_;
+    }
+    frame_hooks_t saved_hooks_;
 };
 
 TEST_F(Keys, RawEventsGiveVkeyFlagsAndCharacters) {

@@ -72,6 +72,7 @@ protected:
         platform::input_event e;
         e.kind = platform::ev_mouse_down;
         e.button = 1;
+        platform::mouse_position(nullptr, e.x, e.y);   // a press carries where it happened
         platform::push_test_event(e);
         e.kind = platform::ev_mouse_up;
         release_next_ = e;
@@ -104,27 +105,14 @@ protected:
     bool drew(int colour, float x, float y, const std::string& text, float wrap, just_t just = just_left) {
         rec.take();
         OGL_string(colour, x, y, text, wrap, cs_regular, just);
-        return holds_batches(last_frame, rec.take());
+        return drawtest::holds_batches(last_frame, rec.take());
     }
 
     // Did the last frame show a push button's caption, centred on the button at (x, y)?
     bool drew_caption(float x, float y, const std::string& caption) {
         rec.take();
         BTN_util_draw_label(x, y - 3, 1, caption, 0);
-        return holds_batches(last_frame, rec.take());
-    }
-
-    // A frame's GL calls hold every glyph batch (glBegin .. glEnd) of a text drawn on its own.
-    static bool holds_batches(const drawtest::calls& frame, const drawtest::calls& drawn) {
-        int batches = 0;
-        for (auto begin = drawn.begin();; ++batches) {
-            begin = std::find(begin, drawn.end(), "glBegin(GL_QUADS)");
-            if (begin == drawn.end()) return batches > 0;
-            const auto end = std::find(begin, drawn.end(), "glEnd()");
-            if (end == drawn.end()) return false;
-            if (std::search(frame.begin(), frame.end(), begin, end + 1) == frame.end()) return false;
-            begin = end;
-        }
+        return drawtest::holds_batches(last_frame, rec.take());
     }
 
     testsupport::temp_dir tmp;

@@ -88,6 +88,7 @@ TEST(PopupOnScreen, ItemTextsStayInsideTheBoxAndThePointedRowIsLit) {
         platform::set_test_mouse(nullptr, ox + 405, kH - (oy + 303));
         platform::input_event down;
         down.kind = platform::ev_mouse_down;
+        platform::mouse_position(nullptr, down.x, down.y);
         platform::push_test_event(down);
         pump();
         if (wins.panel_active) speed_screen();
@@ -142,6 +143,7 @@ TEST(PopupOnScreen, ItemTextsStayInsideTheBoxAndThePointedRowIsLit) {
 
         // A press on Fast chooses it.
         platform::set_test_mouse(nullptr, ox + probe_x, kH - (oy + fast.bottom + 5));
+        platform::mouse_position(nullptr, down.x, down.y);
         platform::push_test_event(down);
         pump();
         EXPECT_EQ(g_index, 2);

@@ -95,6 +95,7 @@ protected:
         move(x, y);
         platform::input_event e;
         e.kind = platform::ev_mouse_down;
+        platform::mouse_position(nullptr, e.x, e.y);   // a press carries where it happened
         platform::push_test_event(e);
         frame();
     }

@@ -15,6 +15,7 @@ void click(float x, float y, Frame&& frame) {
     move_to(x, y);
     platform::input_event down;
     down.kind = platform::ev_mouse_down;
+    platform::mouse_position(nullptr, down.x, down.y);   // a press carries where it happened
     platform::push_test_event(down);
     frame();
     platform::input_event up;

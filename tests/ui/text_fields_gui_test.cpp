@@ -24,6 +24,7 @@
 #include "support/temp_dir.h"
 #include "support/gui_window.h"
 #include "support/run_answering.h"
+#include "support/screen_pixels.h"
 #include "support/xvfb.h"
 #include "ui/focus.h"
 #include "ui/text_fields.h"
@@ -76,11 +77,8 @@ TEST_F(FieldOnX, TypingPastingAndCopyingThroughTheDesktop) {
     ASSERT_EQ(wins.panel_id, 0);
     OGL_pix_specs(0);
 
-    std::string xid;
-    ASSERT_EQ(testsupport::run_with_display(server.display(), {"xdotool", "search", "--name", "Ventaro Installer"},
-                                            &xid),
-              0);
-    xid = xid.substr(0, xid.find('\n'));
+    const std::string xid = testsupport::program_window(server.display());
+    ASSERT_FALSE(xid.empty());
     ASSERT_EQ(run_framing({"xdotool", "windowfocus", "--sync", xid}), 0);
     ASSERT_NE(focus_id, 0) << "the field took the focus by itself";
 

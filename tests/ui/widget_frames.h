@@ -140,6 +140,7 @@ protected:
         platform::input_event e;
         e.kind = kind;
         e.button = 1;
+        platform::mouse_position(nullptr, e.x, e.y);   // a press carries where it happened
         platform::push_test_event(e);
     }
     // A frame with a press at (x, y): the body's result in that frame.

@@ -88,6 +88,7 @@ void on_frame() {
         platform::input_event e;
         e.kind = platform::ev_mouse_down;
         e.button = 1;
+        platform::mouse_position(nullptr, e.x, e.y);
         platform::push_test_event(e);
         return;
     }

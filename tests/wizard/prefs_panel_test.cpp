@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/cmdline.h"
 #include "core/preferences.h"
@@ -13,6 +17,7 @@
 #include "install/install_state.h"
 #include "support/panel_frames.h"
 #include "ui/text_fields.h"
+#include "wizard/wizard_frame.h"
 
 namespace {
 
@@ -219,6 +224,70 @@ TEST_F(PrefsPanel, WhatIsTypedAndTickedLastsInThePreferencesFileButNotThePlatfor
         EXPECT_EQ(stg.log_actions, r.tick_log ? 1 : 0);
         EXPECT_EQ(stg.platform_filter, 1);   // not kept: each run starts from --os or Mac
     }
+}
+
+// Opened by the wizard frame's Preferences button and closed in each way a user closes it: the
+// application's frame runs once per frame, never inside itself, asks its screen once, and each
+// frame swaps once; the frame that follows the panel shows the wizard whole.
+int g_app_depth = 0, g_app_deepest = 0, g_screen_calls = 0;
+void nested_app_update() {
+    g_app_deepest = std::max(g_app_deepest, ++g_app_depth);
+    APP_update();
+    --g_app_depth;
+}
+int prefs_screen(int, wizard_screen& w) {
+    ++g_screen_calls;
+    w.title = "Welcome";
+    w.show_prefs = 1;
+    return 0;
+}
+
+TEST_F(PrefsPanel, ClosingItFromTheWizardRunsTheFrameOnceAndSwapsOnce) {
+    const auto closers = std::vector<std::pair<const char*, std::function<void()>>>{
+        {"close box", [] { close_panel(); }},
+        {"Return", [] { key(36, 13); }},
+        {"Escape", [] { key(53, 27); }},
+    };
+    // The Preferences button sits right of Quit, both left-aligned from 30 with 20 of frame each.
+    const float quit_w = static_cast<float>(btn_cuts[1][0] - btn_cuts[0][0]) + 20;
+    const float prefs_x = 30 + quit_w + 10 + static_cast<float>(btn_cuts[7][0] - btn_cuts[6][0]) / 2 + 10;
+    load_art(tex_ref_background, 1024, 1024);
+    wizard_frame_reset_for_test();
+    g_wizard = &prefs_screen;
+    const auto saved = frame_hooks.app_update;
+    frame_hooks.app_update = &nested_app_update;
+    for (const auto& [how, close] : closers) {
+        SCOPED_TRACE(how);
+        g_app_deepest = g_screen_calls = 0;
+        script = nullptr;
+        MACIBM_event_proc();
+        ASSERT_EQ(wins.panel_id, 0);
+        // The press on Preferences is read by the next frame, whose screen opens the panel.
+        press(0, 0, prefs_x, 23);
+        int swaps_at_close = -1, shown_at_close = -1, frames_at_open = -1;
+        script = [&](int n) {
+            if (n == frames_at_open + 2) {
+                close();
+                swaps_at_close = frames;
+                shown_at_close = platform::window_swaps_for_test();
+            }
+        };
+        frames_at_open = frames;
+        g_screen_calls = 0;
+        MACIBM_event_proc();
+        EXPECT_EQ(wins.panel_id, 0);
+        EXPECT_EQ(g_app_deepest, 1);
+        EXPECT_EQ(g_screen_calls, 1);
+        // After the close: the swap that shows the lit close boxes, then the one swap of the frame
+        // that opened the panel, which shows the wizard again.
+        EXPECT_EQ(frames, swaps_at_close + 1);
+        EXPECT_EQ(platform::window_swaps_for_test(), shown_at_close + 1);
+        rec.take();
+        OGL_string(12, 500, 480, "Welcome", 540, cs_bold, just_centre);
+        EXPECT_TRUE(drawtest::holds_batches(last_frame, rec.take()));
+    }
+    frame_hooks.app_update = saved;
+    g_wizard = nullptr;
 }
 
 }  // namespace

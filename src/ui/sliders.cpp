@@ -1,0 +1,64 @@
+#include "ui/sliders.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/alert.h"
+#include "core/frame_clock.h"
+#include "core/mouse_record.h"
+#include "render/ogl_draw.h"
+#include "render/tex_flags.h"
+#include "ui/frames.h"
+
+namespace {
+
+int slider_grabbed[4] = {0, 0, 0, 0};
+
+// Atlas texels s 83..101 by t0..t1 on the quad x - 9..x + 9 by y0..y1.
+void slider_art(float x, float y0, float y1, float t0, float t1, int colour) {
+    constexpr float kAtlas = 512, s0 = 83 / kAtlas, s1 = 101 / kAtlas;
+    t0 /= kAtlas;
+    t1 /= kAtlas;
+    OGL_2dquad(tex_ref_interface, colour, 1.0f, x - 9, y0, s0, t0, x - 9, y1, s0, t1, x + 9, y1, s1, t1, x + 9, y0, s1,
+               t0, 1, ogl_al_blend, 0);
+}
+
+}  // namespace
+
+int BTN_vert_slider(int slot, float x, float y_bottom, float y_top, int min, int max, int* value) {
+    BTN_frame0(6, x, std::round((y_bottom + y_top) / 2), y_top - y_bottom);
+    if (max <= min) return 0;
+
+    const float top_stop = y_top - 10, bottom_stop = y_bottom + 9;
+    float t = top_stop + (bottom_stop - top_stop) * static_cast<float>(*value - min) / static_cast<float>(max - min);
+    t = std::clamp(t, bottom_stop, top_stop);
+
+    // A negative slot would write outside the table as surely as one above 3.
+    if (slot < 0 || slot > 3) {
+        __MACIBM_alert(0, "Too many sliders!", "", "", "", t_crash, "QFutils/OOPS_cpp/butn", __LINE__);
+        return 0;
+    }
+    int& grabbed = slider_grabbed[slot];
+    const float px = mnw.mouse_x, py = mnw.mouse_y;
+    const bool over_x = px >= x - 11 && px <= x + 11;
+    if (!mnw.mouse_held) grabbed = 0;
+    else if (over_x && py >= t - 11 && py <= t + 11) grabbed = 1;
+
+    int v = *value;
+    if (grabbed) {
+        const float top = y_top - 11, bottom = y_bottom + 11;
+        const float f = static_cast<float>(min) + static_cast<float>(max - min) * (py - top) / (bottom - top);
+        v = static_cast<int>(std::clamp(f, static_cast<float>(min), static_cast<float>(max)));
+    } else if ((mnw.click_hit || (mnw.held_quarter && xtim.act_tick_5)) && over_x) {
+        if (py >= y_top && py <= y_top + 20) v -= 1;
+        if (py >= y_bottom - 20 && py <= y_bottom) v += 1;
+        if (py >= y_bottom && py <= y_top) v += py >= t ? -10 : 10;
+    }
+    *value = std::clamp(v, min, max);
+
+    const int colour = grabbed ? 52 : 57;
+    slider_art(x, y_top - 3, y_top + 19, 266, 288, colour);
+    slider_art(x, t - 12, t + 12, 240, 264, colour);
+    slider_art(x, y_bottom - 21, y_bottom + 1, 216, 238, colour);
+    return grabbed;
+}
