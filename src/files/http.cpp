@@ -114,10 +114,12 @@ int hex_digit(char c) {
 
 // "HEXDIG+ [blanks] [; extensions]", extensions ignored. -1 for anything else or a size too large.
 int64_t parse_chunk_size(const char* line, size_t length) {
-    size_t i = 0;
+    size_t i = 0, significant = 0;
     int64_t size = 0;
+    // Leading zeros are allowed in any number; only the digits after them can overflow.
     for (; i < length && hex_digit(line[i]) >= 0; ++i) {
-        if (i >= 15) return -1;
+        if (size == 0 && line[i] == '0') continue;
+        if (++significant > 15) return -1;
         size = size * 16 + hex_digit(line[i]);
     }
     if (i == 0) return -1;
