@@ -49,6 +49,6 @@ std::string install_error_text(int code) {
         case err_entry_missing: return "The downloaded archive does not hold the file";
         case err_md5_mismatch: return "The downloaded file is not the one this release lists (its MD5 differs)";
         case err_entry_too_large: return "The downloaded file is larger than this release lists";
-        default: return error_str(code);
+        default: return error_sentence(code);
     }
 }

@@ -26,5 +26,5 @@ uint64_t manifest_size_limit(const file_version_struct& want);
 install_result install_file_from_archive(const std::string& archive, const std::string& root,
                                          const std::string& local_path, const file_version_struct& want);
 
-// A sentence for the codes of checked extraction, else the code's usual text.
+// A sentence for the codes of checked extraction, else error_sentence of the code.
 std::string install_error_text(int code);

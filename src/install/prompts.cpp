@@ -101,7 +101,7 @@ void make_dir_error(const std::string& folder, int error_code) {
     MACIBM_alert(0,
                  tr("I am unable to install or update Ventaro. An error occurred while creating new folders. "
                     "Make sure you are installing to a directory that you have access to!"),
-                 tr("Error: ") + error_str(error_code), tr("Install Location: ") + dest_dir_path,
+                 tr("Error: ") + error_sentence(error_code), tr("Install Location: ") + dest_dir_path,
                  tr("Install Path:") + folder, t_warn);
 }
 

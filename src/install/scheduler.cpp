@@ -123,7 +123,7 @@ void stop_for_disk(const std::string& what, int code, const std::string& archive
     const bool first = stg.error_flag == 0;
     stg.error_flag = 1;
     if (first)
-        MACIBM_alert(0, what, tr("Error: ") + error_str(code), tr("Compressed File: ") + archive,
+        MACIBM_alert(0, what, tr("Error: ") + error_sentence(code), tr("Compressed File: ") + archive,
                      tr("Destination: ") + local, t_warn);
 }
 

@@ -192,6 +192,31 @@ TEST_F(EngineRun, NoMirrorWithTheRightBytesEndsWithAnErrorNamingTheFile) {
         EXPECT_EQ(count_of(requests_of(log, m), "broken.dat"), 1) << m;
 }
 
+// A copy whose CRC is wrong on every mirror ends the install with a sentence, not the zip
+// library's number.
+TEST_F(EngineRun, ACopyDamagedOnEveryMirrorIsExplainedInWords) {
+    nginx_mirrors nginx({{"m1.test"}, {"m2.test"}, {VENTARO_SERVER_HOST}});
+    use_mirrors(nginx);
+    install_set set = make_set(4, 21);
+    set.files.insert(set.files.begin() + 1, file("Ventaro/Resources/damaged.dat", random_bytes(3000, 4)));
+    publish(nginx, {"m1.test", "m2.test"}, set);
+    for (const char* m : {"m1.test", "m2.test"})
+        write_faulty_copies(nginx.root(m), set, copy_fault::bad_crc, {"Ventaro/Resources/damaged.dat"});
+
+    Frames frames;
+    get_manifest(frames);
+    ASSERT_EQ(stg.stage, 3);
+    scan(frames);
+    EXPECT_NE(install(frames, true), 0);
+    EXPECT_EQ(stg.error_flag, 1);
+    const std::string log = log_text();
+    EXPECT_NE(log.find("File: " + dest_dir_path + "Resources/damaged.dat\nError: The downloaded zip file is damaged "
+                       "(a file in it fails its CRC check)\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Error code"), std::string::npos) << log;
+}
+
 // A run killed with SIGKILL in the middle of a download, or of an extraction over an older copy,
 // is finished by the next run: the tree is the release's, no staging file is left, and the copy
 // is registered once.
