@@ -73,10 +73,23 @@ int manifest_percent(float& fraction) {
     return (int)p;
 }
 
+// "host: error.  Will retry in N seconds." for a server whose last attempt failed. The error may
+// end in its own full stop; the text adds one.
+std::string retry_line(const std::string& host, std::string error, float retry_time) {
+    if (!error.empty() && error.back() == '.') error.pop_back();
+    const int secs = std::max(0, (int)(retry_time - xtim.real_time));
+    return UTL_string_sub(UTL_translate_plural(secs, "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
+                                               "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% seconds."),
+                          host, error, int_str(secs));
+}
+
 std::string status_line() {
     switch (stg.file_status) {
         case 0: return UTL_string_sub(tr("Deleting %1:file% because that file is no longer needed!"), crnt_file_name);
         case 1:
+            // Until the server says how long the file is there is no percent to give.
+            if (stg.file_progress < 0)
+                return UTL_string_sub(tr("Downloading and installing %1:file%."), crnt_file_name);
             return UTL_string_sub(
                 tr("Downloading and installing %1:file%, currently %2:progress%% done with that file."),
                 crnt_file_name, int_str((int)(stg.file_progress * 100)));
@@ -86,8 +99,17 @@ std::string status_line() {
     }
 }
 
+bool a_stream_waits_to_retry() {
+    for (size_t i = 0; i < next.streams.size() && i < servers.size(); ++i)
+        if (xtim.real_time < next.streams[i].retry_time) return true;
+    return false;
+}
+
 std::string install_body_text() {
-    if (totl_inst_rat <= 0.01f) return "";
+    // Before the first percent the body stays empty, unless a server has already failed: that
+    // is shown from the first failure on.
+    const bool started = totl_inst_rat > 0.01f;
+    if (!started && !a_stream_waits_to_retry()) return "";
     const float downloaded = next.in_flight + next.comp_done;
     const float elapsed = std::max(1.0f, xtim.real_time - next.start_time);
     const float rate = downloaded / elapsed;
@@ -97,7 +119,7 @@ std::string install_body_text() {
     const int n = (int)servers.size();
     // Without a rate or a size there is no estimate to give: the server lines stand alone.
     std::string text;
-    if (!time_left.empty() && stg.download_size > 0)
+    if (started && !time_left.empty() && stg.download_size > 0)
         text = UTL_string_sub(
             UTL_translate_plural(n, "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
                                  "About %1:time% left in the install, downloading at %2:rate% with %3:number% simultaneous servers."),
@@ -105,11 +127,7 @@ std::string install_body_text() {
     for (int i = 0; i < n; ++i) {
         const next_class::stream_info* s = i < (int)next.streams.size() ? &next.streams[i] : nullptr;
         if (s && xtim.real_time < s->retry_time) {
-            const int secs = std::max(0, (int)(s->retry_time - xtim.real_time));
-            text += UTL_string_sub(
-                UTL_translate_plural(secs, "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
-                                     "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% seconds."),
-                servers[i].host, s->status, int_str(secs));
+            text += retry_line(servers[i].host, s->status, s->retry_time);
         } else {
             const float got = s ? s->this_pass + s->done : 0.0f;
             text += UTL_string_sub(tr("\n\nDownloading at %1:rate% from %2:server%."), rate_str(got / elapsed),
@@ -179,6 +197,13 @@ int demo_get_updates(int first_frame, wizard_screen& w) {
     w.back_screen = see_eula;
     w.next_screen = nullptr;
     UTL_download_directory();
+    // A failed fetch is shown, with the server and the countdown, until a later one succeeds.
+    const directory_failure& failed = UTL_directory_failure();
+    if (!failed.host.empty() && stg.stage == 0) {
+        w.text = tr("There was a problem reading information from the servers.") +
+                 retry_line(failed.host, failed.error, failed.retry_time);
+        return 0;
+    }
     if (servers.empty()) {
         w.text = tr("I am contacting ") + server_list_host + tr(" to find a demo server.");
         return 0;
@@ -349,7 +374,7 @@ int dvd_do_run_sim(int first_frame, wizard_screen& w) {
     // A launch that failed once is not tried again every frame; the user may go back and retry.
     if (first_frame) {
         const int err = launch_app(dest_dir_path + "Ventaro" + ".app", "", 1);
-        launch_error = err ? error_str(err) : std::string();
+        launch_error = err ? error_sentence(err) : std::string();
     }
     if (!launch_error.empty()) {
         w.text = UTL_string_sub(tr("I could not start the Ventaro 9 demo: %1:errormessage%."), launch_error);
