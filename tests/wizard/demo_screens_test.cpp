@@ -129,6 +129,16 @@ TEST_F(DemoScreens, DestinationTextsForANewFolderAnExistingOneAndTheRootFolder) 
     EXPECT_EQ(dest_dir_path, "/Ventaro 9 Demo/");
 }
 
+TEST_F(DemoScreens, AVolumeThatCannotBeQueriedShowsNoDiskNumbers) {
+    call(demo_pick_dest, 1);
+    EXPECT_EQ(UTIL_disk_space_text().rfind("Disk size: ", 0), 0u) << UTIL_disk_space_text();
+    chooser_answers(t.path() + "/not made/inner");
+    const wizard_screen w = call(demo_pick_dest, 0, 290, 203);
+    EXPECT_EQ(dest_dir_path, t.path() + "/not made/inner/Ventaro 9 Demo/");
+    EXPECT_EQ(UTIL_disk_space_text(), "");
+    EXPECT_EQ(w.next_screen, demo_run_patch);   // a failed query does not block the install
+}
+
 TEST_F(DemoScreens, FinishOffersTheLaunchOnlyAfterAnInstallWithoutError) {
     dest_dir_path = "/somewhere/Ventaro 9 Demo/";
     wizard_screen w = call(demo_done, 1);
