@@ -15,6 +15,7 @@ struct install_result {
     int code = 0;        // 0: the file is in place with the wanted MD5
     bool local = false;  // the failure came from the destination's disk (full, no permission):
                          // another copy of the archive would fail the same way
+    bool link = false;   // in place, and a symbolic link: where it leads depends on the whole tree
 };
 
 // The largest size a file of the manifest's size may have: sizes are whole kilobytes of 1000

@@ -217,6 +217,35 @@ TEST_F(EngineRun, ACopyDamagedOnEveryMirrorIsExplainedInWords) {
     EXPECT_EQ(log.find("Error code"), std::string::npos) << log;
 }
 
+// Two links, each harmless in its own archive: "tool" leads through folders named d, and a later
+// archive makes d a link to its own folder, so that tool leads out of the copy. Once every file is
+// in place the links are judged again: tool is removed and the install fails.
+TEST_F(EngineRun, ALinkThatLeadsOutOnceTheWholeTreeIsInPlaceIsRemoved) {
+    nginx_mirrors nginx({{"m1.test"}, {VENTARO_SERVER_HOST}});
+    use_mirrors(nginx);
+    install_set set;
+    set.name = set_name;
+    set.files = {file("Ventaro/MacOS/tool", "d/d/d/d/d/../../../../secret"),
+                 file("Ventaro/Resources/between.bin", random_bytes(200000, 9)), file("Ventaro/MacOS/d", ".")};
+    publish(nginx, {"m1.test"}, set);
+    for (const auto& f : {set.files[0], set.files[2]})
+        write_zip(nginx.root("m1.test") + set_name + "/" + f.path + ".zip",
+                  {{f.path.substr(f.path.rfind('/') + 1), f.bytes}}, 0120777);
+    write_file(t / "secret", "outside the copy");
+
+    Frames frames;
+    get_manifest(frames);
+    ASSERT_EQ(stg.stage, 3);
+    scan(frames);
+    EXPECT_NE(install(frames, true), 0);
+    EXPECT_EQ(stg.error_flag, 1);
+    struct stat st;
+    EXPECT_NE(::lstat((dest_dir_path + "MacOS/tool").c_str(), &st), 0) << "the link leading out is still there";
+    EXPECT_EQ(::lstat((dest_dir_path + "MacOS/d").c_str(), &st), 0);
+    EXPECT_EQ(sim_info[0].current().match, 0);
+    EXPECT_NE(log_text().find("Removed the link " + dest_dir_path + "MacOS/tool"), std::string::npos) << log_text();
+}
+
 // A run killed with SIGKILL in the middle of a download, or of an extraction over an older copy,
 // is finished by the next run: the tree is the release's, no staging file is left, and the copy
 // is registered once.
