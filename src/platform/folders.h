@@ -15,4 +15,13 @@ enum class user_folder { desktop, temp, prefs };
 // Relative values of these variables are ignored, so no relative path ever comes back.
 int find_user_folder(user_folder which, std::string& out, std::string* why = nullptr);
 
+// A temporary folder of this run's own, "run-XXXXXX" (mkdtemp, mode 0700) in base, the private
+// temporary folder: two installers of one user never share the names of their downloads. The
+// run holds a lock on it while it lives and removes it, with all it holds, when the process ends
+// normally. Run folders whose lock nobody holds were left by killed runs and are removed first.
+// Returns 0 and the folder's path (no trailing '/'), or an errno value with why set.
+//   [x] made and swept under one lock file, "runs.lock" in base, so a new run is never swept
+//   [ ] a run killed by a signal removes nothing itself: the next run does
+int make_run_folder(const std::string& base, std::string& out, std::string* why = nullptr);
+
 }  // namespace platform
