@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/alert.h"
 #include "core/frame_clock.h"
 #include "core/localisation.h"
 #include "files/error_codes.h"
@@ -45,6 +46,19 @@ const char* const cancel_question =
 int ask_cancel() {
     return abort_alert(tr(cancel_question), tr("Cancel"), tr("the demo installation and delete partial installation."),
                        tr("Continue"), tr("the demo installation process."));
+}
+
+// Cancel: the downloads and the extractions on the worker pool stop first, so nothing more is
+// written into the copy; then the whole copy goes, hidden staging files included. The user is told
+// when it cannot be deleted.
+void delete_partial_copy() {
+    next.reset_all_streams();
+    if (const int err = delete_folder_tree(dest_dir_path))
+        MACIBM_alert(0,
+                     UTL_string_sub(tr("I could not delete the partially installed copy of the Ventaro 9 demo at "
+                                       "%1:file path%."),
+                                    dest_dir_path),
+                     tr("Error: ") + error_sentence(err), "", "", t_warn);
 }
 
 void set_demo_steps() {
@@ -242,7 +256,7 @@ int demo_pick_dest(int first_frame, wizard_screen& w) {
             w.next_screen = demo_run_patch;
             return 1;
         }
-        recursive_delete_folder(dest_dir_path);
+        delete_partial_copy();
         demo_install_is_running = 0;
     }
     if (first_frame) {
@@ -318,7 +332,8 @@ int demo_pick_dest(int first_frame, wizard_screen& w) {
 
 bool demo_run_quit_func() {
     if (ask_cancel() == 0) return false;
-    recursive_delete_folder(dest_dir_path);
+    delete_partial_copy();
+    demo_install_is_running = 0;
     return true;
 }
 
