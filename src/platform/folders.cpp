@@ -239,7 +239,16 @@ int find_user_folder(user_folder which, std::string& out, std::string* why) {
             std::string d = strip_slashes(env_abs("XDG_DESKTOP_DIR"));
             if (d.empty()) d = desktop_from_user_dirs(home);
             if (d.empty() && !home.empty()) d = home + "/Desktop";
-            return plain_folder(d, out, why, "desktop", 0755);
+            const int err = plain_folder(d, out, why, "desktop", 0755);
+            // A desktop that cannot be made (a read-only home, a name taken by a file): the home
+            // folder itself, when there is one.
+            struct stat st {};
+            if (err && !home.empty() && ::stat(home.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                if (why) *why += "; using the home folder " + home;
+                out = home;
+                return 0;
+            }
+            return err;
         }
         case user_folder::prefs:
             return plain_folder(config_home(), out, why, "preferences", 0700);

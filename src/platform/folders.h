@@ -8,7 +8,8 @@ enum class user_folder { desktop, temp, prefs };
 
 // Finds the folder, creating it when missing. Returns 0 and its absolute path (no trailing '/'),
 // or an errno value with out unchanged and why set to a sentence for the log.
-//   desktop: $XDG_DESKTOP_DIR, else XDG_DESKTOP_DIR in $XDG_CONFIG_HOME/user-dirs.dirs, else $HOME/Desktop
+//   desktop: $XDG_DESKTOP_DIR, else XDG_DESKTOP_DIR in $XDG_CONFIG_HOME/user-dirs.dirs, else $HOME/Desktop;
+//            the home folder itself when that cannot be made
 //   prefs:   $XDG_CONFIG_HOME, else $HOME/.config
 //   temp:    ventaro-<uid> under $TMPDIR, else under /tmp; mode 0700, and refused when it is a link,
 //            not a folder, not ours, or open to group or others

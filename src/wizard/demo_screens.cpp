@@ -36,6 +36,7 @@ const char* const demo_name = "Ventaro 9";
 std::string parent_dir;
 std::string install_folder;
 std::string desktop_f;
+bool name_proposed = false;
 float totl_inst_rat = 0.0f;
 
 const char* const cancel_question =
@@ -264,9 +265,12 @@ int demo_pick_dest(int first_frame, wizard_screen& w) {
         get_OS_abs_path(os_dir_desktop, desktop_f);
         changed = 1;
     }
-    if (parent_dir.empty()) {
+    // The proposal comes once; a folder that could not be found is looked for again on a later
+    // visit, but the name the user typed stays.
+    if (parent_dir.empty() && (first_frame || !name_proposed)) {
         get_OS_abs_path(os_dir_default_apps, parent_dir);
-        install_folder = UTL_string_sub(tr("%1:install name% Demo"), demo_name);
+        if (!name_proposed) install_folder = UTL_string_sub(tr("%1:install name% Demo"), demo_name);
+        name_proposed = true;
         changed = 1;
     }
     wizard_title(w, "Pick Install Destination for %1:install%.", &install_name);
@@ -287,6 +291,14 @@ int demo_pick_dest(int first_frame, wizard_screen& w) {
     const int x = (int)(bw * 0.5 + 300 + 10 + lw);
     if (BTN_enterstring((float)x, 200, &install_folder, 256, "-" + name_label, (float)(760 - x), 0)) changed = 1;
 
+    // No folder known (no desktop and no home folder): never a destination relative to wherever
+    // the program happens to run.
+    if (!is_path_full(parent_dir)) {
+        dest_dir_path.clear();
+        w.next_screen = nullptr;
+        w.text = tr("Please use Change Destination to pick a folder for the Ventaro 9 demo.");
+        return 0;
+    }
     if (install_folder.empty()) {
         dest_dir_path = parent_dir;
         w.next_screen = nullptr;
@@ -406,6 +418,7 @@ void demo_screens_reset_for_test() {
     parent_dir.clear();
     install_folder.clear();
     desktop_f.clear();
+    name_proposed = false;
     totl_inst_rat = 0;
     launch_error.clear();
 }

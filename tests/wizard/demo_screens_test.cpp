@@ -182,6 +182,34 @@ TEST_F(DemoScreens, CancelDeletesTheWholePartialCopyOrSaysItCannot) {
     EXPECT_EQ(w.text.rfind("The folder 'Ventaro 9 Demo' already exists", 0), 0u) << w.text;
 }
 
+// No desktop folder can be made: the home folder is proposed; with no home folder either nothing
+// is, never a folder relative to where the program runs, and the name the user types stays.
+TEST_F(DemoScreens, WithoutADesktopTheHomeFolderAndNeverARelativePath) {
+    const std::string old_home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    write_file(t.path() + "/a file", "not a folder");
+    setenv("XDG_DESKTOP_DIR", (t.path() + "/a file/Desktop").c_str(), 1);
+    ::mkdir((t.path() + "/home").c_str(), 0755);
+    setenv("HOME", (t.path() + "/home").c_str(), 1);
+    wizard_screen w = call(demo_pick_dest, 1);
+    EXPECT_EQ(dest_dir_path, t.path() + "/home/Ventaro 9 Demo/");
+    EXPECT_EQ(w.next_screen, demo_run_patch);
+
+    demo_screens_reset_for_test();
+    setenv("HOME", (t.path() + "/no home").c_str(), 1);
+    w = call(demo_pick_dest, 1);
+    EXPECT_EQ(dest_dir_path, "");
+    EXPECT_EQ(w.next_screen, nullptr);
+    EXPECT_EQ(w.text, "Please use Change Destination to pick a folder for the Ventaro 9 demo.");
+    demo_set_install_name_for_test("Mine");
+    for (int frame = 0; frame < 3; ++frame) call(demo_pick_dest, 0);
+    chooser_answers(t.path() + "/chosen");
+    ::mkdir((t.path() + "/chosen").c_str(), 0755);
+    w = call(demo_pick_dest, 0, 290, 203);
+    EXPECT_EQ(dest_dir_path, t.path() + "/chosen/Mine/");
+    EXPECT_EQ(w.next_screen, demo_run_patch);
+    setenv("HOME", old_home.c_str(), 1);
+}
+
 TEST_F(DemoScreens, FinishOffersTheLaunchOnlyAfterAnInstallWithoutError) {
     dest_dir_path = "/somewhere/Ventaro 9 Demo/";
     wizard_screen w = call(demo_done, 1);
