@@ -11,6 +11,7 @@
 #include "files/launch.h"
 #include "files/paths.h"
 #include "install/checksum.h"
+#include "install/copy_state.h"
 #include "install/install_filter.h"
 #include "install/install_state.h"
 #include "install/prompts.h"
@@ -357,6 +358,7 @@ int demo_run_patch(int, wizard_screen& w) {
         }
         next.reset_all_streams();
         demo_install_is_running = 1;
+        mark_copy_incomplete();
         register_new_ventaro();
     }
     wizard_title(w, "Installing");
@@ -364,6 +366,7 @@ int demo_run_patch(int, wizard_screen& w) {
     for (;;) {
         if (grab_files()) {
             next.reset_all_streams();
+            if (!stg.error_flag) finish_installed_copy();
             w.back_screen = nullptr;
             w.next_screen = demo_done;
             demo_install_is_running = 0;

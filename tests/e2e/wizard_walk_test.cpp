@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -424,6 +425,24 @@ TEST_F(WizardWalkSlow, TheCloseButtonThenCancelLeavesNothingBehind) {
     for (const auto& e : fs::recursive_directory_iterator(t.path() + "/tmp"))
         if (e.path().filename() != "runs.lock" && !e.is_directory()) left.push_back(e.path().string());
     EXPECT_EQ(left, std::vector<std::string>{});
+}
+
+// An install killed half way leaves a copy that says so at its top, and stays registered; a
+// finished install (the walks above) leaves no such file.
+TEST_F(WizardWalkSlow, AKilledInstallLeavesItsCopyMarkedIncomplete) {
+    ASSERT_TRUE(x.running());
+    auto run = box->start(args("en"));
+    xdo d(x.display(), run.pid());
+    ASSERT_TRUE(d.found()) << run.err();
+    walk_to_installing(d, run);
+    if (HasFatalFailure()) return;
+    const std::string dest = box->home() + "/Desktop/Ventaro 9 Demo/";
+    const std::string marker = dest + "Install Incomplete.txt";
+    ASSERT_TRUE(fs::exists(marker));
+    ::kill(run.pid(), SIGKILL);
+    run.wait_exit(30);
+    EXPECT_NE(read_file(marker).find("has not finished"), std::string::npos);
+    EXPECT_EQ(read_file(box->home() + "/.config/ventaro_install.txt"), dest + "\n");
 }
 
 // One mirror answers 500 to everything and one drops every body part way: the install still
