@@ -47,6 +47,24 @@ bool wait_for_panel(const xdo& d, const std::string& png, float top_y, int timeo
     return false;
 }
 
+// The program on the private X server, running until it is ended, with its screen log.
+void on_display(program_sandbox& box, const xvfb& x) {
+    box.env["SDL_VIDEODRIVER"] = "x11";
+    box.env["DISPLAY"] = x.display();
+    box.env["VENTARO_TEST_EXIT_AFTER_FRAMES"] = "0";
+    box.env["VENTARO_TEST_SCREEN_LOG"] = "1";
+}
+
+// Waits until the program reports its Welcome screen; false on time-out.
+bool wait_for_welcome(const program_sandbox& box) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (read_file(box.out_path()).find("screen: Welcome\n") == std::string::npos) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
 // English bottom bar: Quit from x 30, 56 wide; Preferences 40 units after it, 86 wide.
 constexpr float kQuitX = 30 + 56 / 2.0f, kPrefsX = 30 + 56 + 40 + 86 / 2.0f, kBarY = 23;
 // Panel 2 (700 x 380) sits at (50, 110) of the 800 x 600 window.
@@ -57,19 +75,12 @@ TEST(PrefsPanelRun, WhatIsSetInThePanelIsSavedWhenTheUserQuits) {
     xvfb x;
     ASSERT_TRUE(x.running());
     program_sandbox box(t.path());
-    box.env["SDL_VIDEODRIVER"] = "x11";
-    box.env["DISPLAY"] = x.display();
-    box.env["VENTARO_TEST_EXIT_AFTER_FRAMES"] = "0";
-    box.env["VENTARO_TEST_SCREEN_LOG"] = "1";
+    on_display(box, x);
     auto run = box.start({"--lang=en"});
     xdo d(x.display(), run.pid());
     ASSERT_TRUE(d.found()) << run.err();
 
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (read_file(box.out_path()).find("screen: Welcome\n") == std::string::npos &&
-           std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_NE(read_file(box.out_path()).find("screen: Welcome\n"), std::string::npos) << run.err();
+    ASSERT_TRUE(wait_for_welcome(box)) << run.err();
     // A press in the program's first frames can go unseen.
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
 
@@ -104,18 +115,11 @@ TEST(PrefsPanelRun, ARefusedPortIsWarnedInsideThePanelAndNeverSaved) {
     xvfb x;
     ASSERT_TRUE(x.running());
     program_sandbox box(t.path());
-    box.env["SDL_VIDEODRIVER"] = "x11";
-    box.env["DISPLAY"] = x.display();
-    box.env["VENTARO_TEST_EXIT_AFTER_FRAMES"] = "0";
-    box.env["VENTARO_TEST_SCREEN_LOG"] = "1";
+    on_display(box, x);
     auto run = box.start({"--lang=en", "--pref:_proxy_port=70000", "--pref:_proxy_port_int=3128"});
     xdo d(x.display(), run.pid());
     ASSERT_TRUE(d.found()) << run.err();
-    const auto welcome = [&] { return read_file(box.out_path()).find("screen: Welcome\n") != std::string::npos; };
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-         !welcome() && std::chrono::steady_clock::now() < end;)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_TRUE(welcome()) << run.err();
+    ASSERT_TRUE(wait_for_welcome(box)) << run.err();
 
     // The first press of the run can go unseen: press until the panel shows.
     bool open = false;

@@ -221,6 +221,16 @@ protected:
         EXPECT_EQ(read_file(box->home() + "/.config/ventaro_install.txt"), dest + "\n");
     }
 
+    // Starts the program in English and walks it to the Installing screen; installing and window
+    // hold the run and its window.
+    void start_installing() {
+        ASSERT_TRUE(x.running());
+        installing = std::make_unique<program_sandbox::running>(box->start(args("en")));
+        window = std::make_unique<xdo>(x.display(), installing->pid());
+        ASSERT_TRUE(window->found()) << installing->err();
+        walk_to_installing(*window, *installing);
+    }
+
     // From Welcome to the Installing screen, in English.
     void walk_to_installing(const xdo& d, program_sandbox::running& run) {
         ASSERT_TRUE(wait_for_line("screen: Welcome", 60)) << run.err();
@@ -254,6 +264,9 @@ protected:
     std::unique_ptr<nginx_mirrors> nginx;
     install_set set;
     std::unique_ptr<program_sandbox> box;
+    // The run start_installing made, and its window; ended before the sandbox and the X server.
+    std::unique_ptr<program_sandbox::running> installing;
+    std::unique_ptr<xdo> window;
 };
 
 TEST_F(WizardWalk, WebDemoRoadFromWelcomeToTheLaunchedDemo) { walk_english_to_launch(); }
@@ -373,12 +386,10 @@ TEST_F(WizardWalkSlow, BackThenContinueResumesAndQuitThenCancelDeletesTheCopy) {
 // close while the question is open does not end the program once the user has chosen Continue:
 // the install goes on to its end. On the last screen a close ends the program at once.
 TEST_F(WizardWalkSlow, TheCloseButtonAsksAndACloseDuringTheQuestionLeavesTheAnswerStanding) {
-    ASSERT_TRUE(x.running());
-    auto run = box->start(args("en"));
-    xdo d(x.display(), run.pid());
-    ASSERT_TRUE(d.found()) << run.err();
-    walk_to_installing(d, run);
+    start_installing();
     if (HasFatalFailure()) return;
+    program_sandbox::running& run = *installing;
+    const xdo& d = *window;
 
     ASSERT_TRUE(d.close_button());
     ASSERT_TRUE(wait_for_questions(1, 60)) << run.err() << read_file(box->out_path());
@@ -403,12 +414,10 @@ TEST_F(WizardWalkSlow, TheCloseButtonAsksAndACloseDuringTheQuestionLeavesTheAnsw
 
 // Close, then Cancel: the program ends, and neither the partial copy nor its downloads are left.
 TEST_F(WizardWalkSlow, TheCloseButtonThenCancelLeavesNothingBehind) {
-    ASSERT_TRUE(x.running());
-    auto run = box->start(args("en"));
-    xdo d(x.display(), run.pid());
-    ASSERT_TRUE(d.found()) << run.err();
-    walk_to_installing(d, run);
+    start_installing();
     if (HasFatalFailure()) return;
+    program_sandbox::running& run = *installing;
+    const xdo& d = *window;
     const std::string dest = box->home() + "/Desktop/Ventaro 9 Demo/";
     ASSERT_TRUE(fs::is_directory(dest));
 
@@ -430,12 +439,9 @@ TEST_F(WizardWalkSlow, TheCloseButtonThenCancelLeavesNothingBehind) {
 // An install killed half way leaves a copy that says so at its top, and stays registered; a
 // finished install (the walks above) leaves no such file.
 TEST_F(WizardWalkSlow, AKilledInstallLeavesItsCopyMarkedIncomplete) {
-    ASSERT_TRUE(x.running());
-    auto run = box->start(args("en"));
-    xdo d(x.display(), run.pid());
-    ASSERT_TRUE(d.found()) << run.err();
-    walk_to_installing(d, run);
+    start_installing();
     if (HasFatalFailure()) return;
+    program_sandbox::running& run = *installing;
     const std::string dest = box->home() + "/Desktop/Ventaro 9 Demo/";
     const std::string marker = dest + "Install Incomplete.txt";
     ASSERT_TRUE(fs::exists(marker));
