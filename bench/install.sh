@@ -63,11 +63,11 @@ for kind in $sets; do
   cat "$dir/one.zip" "$work/www/Bench $kind"/Ventaro/Resources/*/*.zip > /dev/null
   for round in $(seq 1 "$rounds"); do
     for e in "${engines[@]}"; do
-      read -r total install longest pass frames < <(engine "$e" "$dir") || { echo "engine run failed"; tail -20 "$work/logs/error.log"; exit 1; }
+      read -r total install longest pass frames finish < <(engine "$e" "$dir") || { echo "engine run failed"; tail -20 "$work/logs/error.log"; exit 1; }
       # The installed copy must be the master copy, byte for byte.
       diff -r "$dir/master/Ventaro/Resources" "$dir/engine dest/Resources" > /dev/null || { echo "the engine installed something else"; exit 1; }
       label=$([ "$e" = "$build" ] && echo engine || echo "compare")
-      echo "$kind $round $label $total $install $longest $pass $frames" >> "$summary"
+      echo "$kind $round $label $total $install $longest $pass $frames $finish" >> "$summary"
     done
     c=$(curl_fetch "$dir")
     [ "$(find "$dir/curl" -name '*.zip' | wc -l)" = "$count" ] || { echo "curl fetched the wrong number of archives"; exit 1; }
@@ -89,11 +89,12 @@ done
 
 echo
 echo "engine: the whole run (server list, manifest, install) and, in brackets, the install screen"
-echo "alone, its longest frame and longest single pass of grab_files, and its number of frames."
+echo "alone, its longest frame and longest single pass of grab_files, its number of frames, and the"
+echo "flush of the finished copy to disk (part of the install screen's time)."
 echo "reference: curl --parallel --parallel-max 3 through the same proxy, plus one bsdtar -xf of a"
 echo "single zip of the same files. Ratios are the engine's whole run over the reference."
 echo
-printf '%-9s %5s  %-7s %8s  %-30s  %-24s %s\n' set round engine ms "(install, frame, pass, frames)" \
+printf '%-9s %5s  %-7s %8s  %-38s  %-24s %s\n' set round engine ms "(install, frame, pass, frames, flush)" \
   "curl + bsdtar = ref ms" "engine/ref"
 awk '
   $3 == "reference" { ref[$1 " " $2] = $4 + $5; part[$1 " " $2] = $4 " + " $5; next }
@@ -102,8 +103,8 @@ awk '
     for (i = 1; i <= n; i++) {
       split(run[i], f, " ")
       key = f[1] " " f[2]
-      inner = sprintf("(%d, %.1f, %.1f, %d)", f[5], f[6], f[7], f[8])
+      inner = sprintf("(%d, %.1f, %.1f, %d, %.1f)", f[5], f[6], f[7], f[8], f[9])
       cmp = sprintf("%s = %d", part[key], ref[key])
-      printf "%-9s %5s  %-7s %8d  %-30s  %-24s %.2fx\n", f[1], f[2], f[3], f[4], inner, cmp, f[4] / ref[key]
+      printf "%-9s %5s  %-7s %8d  %-38s  %-24s %.2fx\n", f[1], f[2], f[3], f[4], inner, cmp, f[4] / ref[key]
     }
   }' "$summary"

@@ -158,7 +158,7 @@ for round in $(seq 1 "$rounds"); do
   w=$wizard_ms
   diff -r "$dir/master/Ventaro/Resources" "$dir/wizard home/Desktop/Ventaro 9 Demo/Resources" > /dev/null ||
     { echo "the wizard installed something else"; exit 1; }
-  read -r total install longest pass frames < <(engine "$build" "$dir") || { echo "engine run failed"; exit 1; }
+  read -r total install longest pass frames _ < <(engine "$build" "$dir") || { echo "engine run failed"; exit 1; }
   diff -r "$dir/master/Ventaro/Resources" "$dir/engine dest/Resources" > /dev/null ||
     { echo "the engine installed something else"; exit 1; }
   echo "$round $w $install $total $frames $to_install_ms" >> "$summary"

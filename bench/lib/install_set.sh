@@ -90,7 +90,7 @@ engine() {
     awk -F, '
       NR == 1 { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
       index($1, "\"BM_install") == 1 {
-        printf "%.0f %.0f %.1f %.1f %.0f\n", $col["real_time"], $col["install_ms"], $col["longest_frame_ms"],
-               $col["longest_pass_ms"], $col["frames"]
+        printf "%.0f %.0f %.1f %.1f %.0f %.1f\n", $col["real_time"], $col["install_ms"], $col["longest_frame_ms"],
+               $col["longest_pass_ms"], $col["frames"], ("finish_ms" in col) ? $col["finish_ms"] : 0
       }'
 }

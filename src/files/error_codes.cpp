@@ -1,6 +1,7 @@
 #include "files/error_codes.h"
 
 #include <cerrno>
+#include <cstring>
 
 // System error rows are keyed by this platform's errno constants, so codes returned by the
 // file layer find their sentence whatever the numbers are here.
@@ -92,4 +93,23 @@ std::string error_str(int code) {
     for (const err_msg_t* row = kErrMsgs; row->msg; ++row)
         if (row->code == code) return row->msg;
     return "Error code " + std::to_string(code);
+}
+
+std::string error_sentence(int code) {
+    if (code == 0) return std::string();
+    for (const err_msg_t* row = kErrMsgs; row->msg; ++row)
+        if (row->code == code) return row->msg;
+    // The zip library's own results (its reader and writer share the numbers).
+    switch (code) {
+        case -1: return "A file could not be read, written or given its permissions";
+        case -102: return "The archive library was called the wrong way";
+        case -103: return "The downloaded zip file is damaged";
+        case -104: return "The archive library failed inside";
+        case -105: return "The downloaded zip file is damaged (a file in it fails its CRC check)";
+        default: break;
+    }
+    if (code > 0) {
+        if (const char* text = ::strerrordesc_np(code)) return text;
+    }
+    return "An unexpected error occurred (" + std::to_string(code) + ")";
 }

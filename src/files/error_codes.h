@@ -32,3 +32,8 @@ extern const err_msg_t kErrMsgs[];
 
 // "" for 0, the row's sentence for a known code, else "Error code <n>".
 std::string error_str(int code);
+
+// What the install engine puts in front of a user: error_str's sentence where the table has one,
+// else a sentence for the zip library's codes and for any system error number, and a plain
+// sentence for anything else. Never a bare number; like the table's, no sentence ends in a full stop.
+std::string error_sentence(int code);

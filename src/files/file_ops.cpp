@@ -161,6 +161,18 @@ int recursive_delete_folder(const std::string& folder) {
     return delete_file(folder);
 }
 
+int delete_folder_tree(const std::string& folder) {
+    std::string p = full(folder);
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const size_t slash = p.find_last_of('/');
+    if (slash == std::string::npos || slash + 1 >= p.size()) return EINVAL;
+    const int parent = ::open(slash == 0 ? "/" : p.substr(0, slash).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0) return errno == ENOENT ? 0 : errno;
+    const int err = platform::remove_tree_beneath(parent, p.substr(slash + 1));
+    ::close(parent);
+    return err;
+}
+
 int get_free_space(const std::string& path, uint64_t* total, uint64_t* free_bytes) {
     std::string p = full(path);
     std::string parent;

@@ -15,6 +15,9 @@ int rename_file(const std::string& folder, const std::string& old_name, const st
 int copy_file(const std::string& src, const std::string& dst);            // 0, 2 (cannot open) or errno
 int copy_file_recursive(const std::string& src, const std::string& dst);
 int recursive_delete_folder(const std::string& folder);   // folder ends in "/"
+// The folder and everything in it, hidden entries too; links inside are removed, never followed.
+// 0 when it is gone (or was never there), else the first failure's code.
+int delete_folder_tree(const std::string& folder);
 int get_free_space(const std::string& path, uint64_t* total, uint64_t* free_bytes);
 int eject_dvd(const std::string& path);
 int APL_is_dvd_disk(int16_t volume);

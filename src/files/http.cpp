@@ -114,10 +114,12 @@ int hex_digit(char c) {
 
 // "HEXDIG+ [blanks] [; extensions]", extensions ignored. -1 for anything else or a size too large.
 int64_t parse_chunk_size(const char* line, size_t length) {
-    size_t i = 0;
+    size_t i = 0, significant = 0;
     int64_t size = 0;
+    // Leading zeros are allowed in any number; only the digits after them can overflow.
     for (; i < length && hex_digit(line[i]) >= 0; ++i) {
-        if (i >= 15) return -1;
+        if (size == 0 && line[i] == '0') continue;
+        if (++significant > 15) return -1;
         size = size * 16 + hex_digit(line[i]);
     }
     if (i == 0) return -1;
@@ -478,6 +480,7 @@ void http_class::reset_for_test() {
     dns_cache.clear();
     dns_failed_at.clear();
     local_errors.clear();
+    lookup_failures.clear();
     failure_logs.clear();
 }
 
@@ -488,6 +491,7 @@ void http_class::make_stream_if_needed(int stream) {
     dns_jobs.resize(want, nullptr);
     dns_lookups.resize(want);
     local_errors.resize(want, 0);
+    lookup_failures.resize(want, 0);
     failure_logs.resize(want);
 }
 
@@ -496,12 +500,17 @@ void http_class::stop_stream(int stream) {
     delete streams[stream];   // closes the file and the connection
     streams[stream] = nullptr;
     local_errors[stream] = 0;
+    lookup_failures[stream] = 0;
     failure_logs[stream].end();
 }
 
 int http_class::local_error(int stream) const {
     if (stream < 0 || static_cast<size_t>(stream) >= local_errors.size()) return 0;
     return local_errors[stream];
+}
+
+bool http_class::lookup_failed(int stream) const {
+    return stream >= 0 && static_cast<size_t>(stream) < lookup_failures.size() && lookup_failures[stream];
 }
 
 void* http_class::async_dns_lookup(void* lookup) {
@@ -560,6 +569,7 @@ int http_class::net_check(int n, std::string server, std::string path, const std
         if (cached == dns_cache.end()) return 0;   // still resolving; an old record answers nothing
         if (cached->second == 0) {
             local_errors[n] = 0;
+            lookup_failures[n] = 1;
             return 2;
         }
 
@@ -586,6 +596,7 @@ int http_class::net_check(int n, std::string server, std::string path, const std
         slot->asked_path = path;
         slot->asked_file = local_file;
         local_errors[n] = 0;
+        lookup_failures[n] = 0;
     }
 
     down_class* d = slot;

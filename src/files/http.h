@@ -111,6 +111,8 @@ public:
     // An errno value when the stream's last transfer failed because its local file could not be
     // created or written (a full disk, no permission); 0 otherwise.
     int local_error(int stream) const;
+    // True when the stream's last transfer failed because its server's name could not be looked up.
+    bool lookup_failed(int stream) const;
     static void* async_dns_lookup(void* lookup);
     // What async_dns_lookup calls; tests replace it to make a lookup fail and then succeed.
     static unsigned long (*lookup_address)(const char* host);
@@ -132,6 +134,7 @@ public:
     std::map<std::string, float> dns_failed_at;
     // Per stream: errno of the last transfer's local failure, and the stream's failure log.
     std::vector<int> local_errors;
+    std::vector<char> lookup_failures;
     std::vector<repeat_log> failure_logs;
 };
 

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +46,15 @@ bool all_digits(const std::string& s, size_t from, size_t to) {
     return true;
 }
 
+// A writer holds the file's lock until it has written the file; a killed one holds nothing.
+bool being_written(int dirfd, const std::string& name) {
+    const int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
 }  // namespace
 
 bool is_staging_name(const std::string& name) {
@@ -63,19 +73,18 @@ int sweep_staging(int dirfd) {
         ::close(fd);
         return 0;
     }
-    const std::string mine = kPrefix + std::to_string(::getpid()) + "_";
     std::vector<std::string> stale;
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
-        if (is_staging_name(name) && name.compare(0, mine.size(), mine) != 0) stale.push_back(name);
+        if (is_staging_name(name)) stale.push_back(name);
     }
     int removed = 0;
     for (const std::string& name : stale) {
         struct stat st;
         // Only files and links are staged; a folder of that name is somebody else's.
-        if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode) &&
-            ::unlinkat(::dirfd(dir), name.c_str(), 0) == 0)
-            ++removed;
+        if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode)) continue;
+        if (S_ISREG(st.st_mode) && being_written(::dirfd(dir), name)) continue;
+        if (::unlinkat(::dirfd(dir), name.c_str(), 0) == 0) ++removed;
     }
     ::closedir(dir);
     return removed;
@@ -107,6 +116,8 @@ int staged_file::create() {
     fd_ = ::openat(parent_, tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd_ < 0) return errno;
     made_ = true;
+    // A file system without locks still stages; its files then look abandoned to a sweep.
+    ::flock(fd_, LOCK_EX | LOCK_NB);
     return 0;
 }
 

@@ -1,14 +1,16 @@
 #pragma once
 // Files written beside their final name and moved over it only once they are whole and checked, so
 // a half-written or wrong file never appears under the final name. A run killed while writing
-// leaves only a hidden staging name behind, which sweep_staging removes on the next run.
+// leaves only a hidden staging name behind, which sweep_staging removes on the next run. A staging
+// file holds a lock while it is written: process ids repeat, so whether its writer still lives is
+// asked of the lock, not read from the name.
 #include <string>
 
 // True for the names staged_file gives: ".vtz" + process id + "_" + serial number.
 bool is_staging_name(const std::string& name);
 
-// Removes the staging files left in the folder open as dirfd by other (killed) runs; the number
-// removed. Files staged by this process are left alone.
+// Removes the staging files left in the folder open as dirfd by runs that were killed; the number
+// removed. A file that some process (this one included) is still writing holds its lock and stays.
 int sweep_staging(int dirfd);
 
 class staged_file {

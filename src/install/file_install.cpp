@@ -1,6 +1,7 @@
 #include "install/file_install.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 
 #include "files/archives.h"
 #include "files/error_codes.h"
+#include "platform/beneath.h"
 
 uint64_t manifest_size_limit(const file_version_struct& want) {
     const double kilobytes = want.uncomp_size > 0.0f ? double(want.uncomp_size) : 0.0;
@@ -40,6 +42,8 @@ install_result install_file_from_archive(const std::string& archive, const std::
     const bool seven = archive.size() >= 3 && archive.compare(archive.size() - 3, 3, ".7z") == 0;
     result.code = seven ? p7z_to_checked_files(archive, target, wanted, &result.local)
                         : zip_to_checked_files(archive, target, wanted, &result.local);
+    struct stat st;
+    result.link = result.code == 0 && platform::lstat_beneath(target.rootfd, rel, st) == 0 && S_ISLNK(st.st_mode);
     ::close(target.rootfd);
     return result;
 }
@@ -49,6 +53,6 @@ std::string install_error_text(int code) {
         case err_entry_missing: return "The downloaded archive does not hold the file";
         case err_md5_mismatch: return "The downloaded file is not the one this release lists (its MD5 differs)";
         case err_entry_too_large: return "The downloaded file is larger than this release lists";
-        default: return error_str(code);
+        default: return error_sentence(code);
     }
 }

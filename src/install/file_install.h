@@ -15,6 +15,7 @@ struct install_result {
     int code = 0;        // 0: the file is in place with the wanted MD5
     bool local = false;  // the failure came from the destination's disk (full, no permission):
                          // another copy of the archive would fail the same way
+    bool link = false;   // in place, and a symbolic link: where it leads depends on the whole tree
 };
 
 // The largest size a file of the manifest's size may have: sizes are whole kilobytes of 1000
@@ -26,5 +27,5 @@ uint64_t manifest_size_limit(const file_version_struct& want);
 install_result install_file_from_archive(const std::string& archive, const std::string& root,
                                          const std::string& local_path, const file_version_struct& want);
 
-// A sentence for the codes of checked extraction, else the code's usual text.
+// A sentence for the codes of checked extraction, else error_sentence of the code.
 std::string install_error_text(int code);

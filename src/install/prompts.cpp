@@ -1,9 +1,12 @@
 #include "install/prompts.h"
 
+#include <cstdio>
+
 #include "core/localisation.h"
 #include "core/shell_services.h"
 #include "files/error_codes.h"
 #include "install/install_state.h"
+#include "platform/test_switches.h"
 #include "platform/web_page.h"
 #include "core/alert.h"
 #include "core/app_globals.h"
@@ -18,6 +21,14 @@ std::function<int(const std::string&, int)> g_select_answerer;
 std::function<int(const std::string&)> g_abort_answerer;
 
 std::string tr(const std::string& s) { return UTL_translate_string(s, 0); }
+
+// For the screen log: once the question's first frame is swapped, a line naming it.
+void log_question(bool& logged, const std::string& text) {
+    if (logged || !platform::test_switches_now().screen_log) return;
+    logged = true;
+    std::printf("question: %s\n", text.c_str());
+    std::fflush(stdout);
+}
 
 // The window's background and the question panel's own, with no inner frame.
 void draw_question_panel() {
@@ -54,6 +65,7 @@ int select_alert(const std::string& path, int delete_flag) {
         {584, 28, 200, tr("CANCEL THE WHOLE INSTALLATION!"), 3},
     };
 
+    bool logged = false;
     while (true) {
         draw_question_panel();
         const float wrap = wins.panel_w - 40;
@@ -67,6 +79,7 @@ int select_alert(const std::string& path, int delete_flag) {
             }
         }
         shell_event_proc();
+        log_question(logged, first + " " + path);
         if (wins.panel_id != 996) return 3;
     }
 }
@@ -78,6 +91,7 @@ int abort_alert(const std::string& message, const std::string& caption1, const s
     wins.start_win(997);
     if (wins.panel_id != 997) return 3;
 
+    bool logged = false;
     while (true) {
         draw_question_panel();
         const float w = wins.panel_w;
@@ -93,6 +107,7 @@ int abort_alert(const std::string& message, const std::string& caption1, const s
             return 0;
         }
         shell_event_proc();
+        log_question(logged, message);
         if (wins.panel_id != 997) return 3;
     }
 }
@@ -101,7 +116,7 @@ void make_dir_error(const std::string& folder, int error_code) {
     MACIBM_alert(0,
                  tr("I am unable to install or update Ventaro. An error occurred while creating new folders. "
                     "Make sure you are installing to a directory that you have access to!"),
-                 tr("Error: ") + error_str(error_code), tr("Install Location: ") + dest_dir_path,
+                 tr("Error: ") + error_sentence(error_code), tr("Install Location: ") + dest_dir_path,
                  tr("Install Path:") + folder, t_warn);
 }
 

@@ -101,7 +101,11 @@ const std::string& UTIL_disk_space_text() { return g_disk_text; }
 
 int UTIL_disk_space(const std::string& ok_message, const std::string& short_message) {
     uint64_t total_bytes = 0, free_bytes = 0;
-    if (get_free_space(dest_dir_path, &total_bytes, &free_bytes) != 0) return 1;
+    if (get_free_space(dest_dir_path, &total_bytes, &free_bytes) != 0) {
+        // Another volume's numbers must not stand for this one.
+        g_disk_text.clear();
+        return 1;
+    }
     const double total = (double)(total_bytes / 1000), free_kb = (double)(free_bytes / 1000);
     const double need = stg.needed_space;
     const bool enough = disk_space_suffices(free_kb, need);

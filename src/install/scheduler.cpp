@@ -19,6 +19,7 @@
 #include "files/http.h"
 #include "files/zip_pipeline.h"
 #include "files/launch.h"
+#include "files/link_check.h"
 #include "files/paths.h"
 #include "files/staging.h"
 #include "install/install_filter.h"
@@ -123,7 +124,7 @@ void stop_for_disk(const std::string& what, int code, const std::string& archive
     const bool first = stg.error_flag == 0;
     stg.error_flag = 1;
     if (first)
-        MACIBM_alert(0, what, tr("Error: ") + error_str(code), tr("Compressed File: ") + archive,
+        MACIBM_alert(0, what, tr("Error: ") + error_sentence(code), tr("Compressed File: ") + archive,
                      tr("Destination: ") + local, t_warn);
 }
 
@@ -228,10 +229,15 @@ bool extractions_ended() {
 }
 
 // Waits for every task, drops their results and the pool; queued tasks only delete their archives.
+// Links the finished ones made are still noted, so they are judged with the others.
 void stop_extractions() {
     if (extract_workers) {
         extraction.cancelled->store(true, std::memory_order_release);
-        while (UTL_work_task* t = extract_workers->wait_retired_tasks()) delete t;
+        while (UTL_work_task* t = extract_workers->wait_retired_tasks()) {
+            const auto* task = static_cast<extract_task*>(t);
+            if (!task->skipped && task->result.code == 0 && task->result.link) next.links_made.push_back(task->file);
+            delete t;
+        }
         delete extract_workers;
         extract_workers = nullptr;
     }
@@ -315,6 +321,7 @@ void finish_file(int file, int j, const std::string& archive, const std::string&
     if (file < 0 || file >= (int)sim_info.size()) return;
     file_version_struct& c = sim_info[file].current();
     if (got.code == 0) {
+        if (got.link) next.links_made.push_back(file);
         c.match = 1;
         c.sig_have = c.sig_want;
         next.comp_done += c.comp_size;
@@ -491,11 +498,48 @@ void delete_files() {
     prune_empty_folders(folders);
 }
 
+namespace {
+
+// Each link was judged when its own archive was out, against the tree as it stood then. Links of
+// later archives can change where it leads (a "d -> ." beside "tool -> d/d/../../x"), so once the
+// run's files are in place every one is judged again: all verdicts first, against one tree.
+void judge_links_made() {
+    std::vector<int> files;
+    files.swap(next.links_made);
+    if (files.empty() || dest_dir_path.empty()) return;
+    const int root = ::open(dest_dir_path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (root < 0) return;
+    std::vector<std::pair<int, std::string>> leaving;
+    for (const int file : files) {
+        if (file < 0 || file >= (int)sim_info.size()) continue;
+        const std::string local = local_path_for(sim_info[file].current().path);
+        if (local.size() <= dest_dir_path.size()) continue;
+        const std::string rel = local.substr(dest_dir_path.size());
+        if (!resolves_inside(root, rel)) leaving.emplace_back(file, rel);
+    }
+    for (const auto& [file, rel] : leaving) {
+        file_version_struct& c = sim_info[file].current();
+        platform::unlink_beneath(root, rel);
+        c.match = 0;
+        c.sig_have = "NONE";
+        xer << "Removed the link " << dest_dir_path << rel << ": with the install's other files in place it leads out "
+            << "of the destination.\n";
+        const bool first = stg.error_flag == 0;
+        stg.error_flag = 1;
+        if (first)
+            MACIBM_alert(0, tr("The installer cannot extract a file."), tr("Error: ") + error_sentence(EPERM), "",
+                         tr("Destination: ") + dest_dir_path + rel, t_warn);
+    }
+    ::close(root);
+}
+
+}  // namespace
+
 void next_class::reset_all_streams() {
     const int n = (int)sim_info.size();
-    // Each stream's transfer ends here, so nothing more is written into its archive once it is gone;
-    // the destination is never touched here.
+    // Each stream's transfer ends here, so nothing more is written into its archive once it is gone.
     stop_extractions();
+    judge_links_made();
     for (size_t j = 0; j < streams.size(); ++j) {
         http.stop_stream((int)j + 3);
         if (!temp_path.empty() && streams[j].file_index < n) delete_file(temp_path + std::to_string(j) + ".zip");

@@ -30,9 +30,13 @@ public:
     std::list<int> retry_list;    // most recent failure first
     // Per file, the servers (host and path) whose copy of it was wrong: they are not asked again.
     std::map<int, std::set<std::string>> bad_copies;
+    // Files of this run put in place as symbolic links: judged again against the whole tree when
+    // the run ends.
+    std::vector<int> links_made;
 
     // Also stops the run's extractions: queued ones are dropped with their archives, running ones
-    // are waited for.
+    // are waited for. Every link the run made is judged against the tree as the run left it: one
+    // that leads out of the destination is removed and fails its file (stg's error flag).
     void reset_all_streams();
 };
 

@@ -79,6 +79,15 @@ struct pace {
 };
 pace g_list_pace, g_manifest_pace;
 
+directory_failure g_failure;
+
+// Stream n's failed transfer from host, shown until a fetch succeeds; the pace has started its wait.
+void note_failure(const std::string& host, int n, const pace& p) {
+    g_failure.host = host;
+    g_failure.error = http.lookup_failed(n) ? error_sentence(err_net_no_server) : tr("Server is not responding normally.");
+    g_failure.retry_time = p.since + retry_seconds;
+}
+
 void apply_server_options() {
     if (cmdline.has_option("--install_name")) install_name = cmdline.get_option("--install_name");
     if (cmdline.has_option("--server")) {
@@ -148,10 +157,13 @@ int read_server_list(const std::string& path) {
     return result;
 }
 
+const directory_failure& UTL_directory_failure() { return g_failure; }
+
 void server_list_reset_for_test() {
     g_list_pace = {};
     g_manifest_pace = {};
     g_list_log = {};
+    g_failure = {};
 }
 
 void UTL_download_directory() {
@@ -159,11 +171,21 @@ void UTL_download_directory() {
         if (!g_list_pace.due()) return;
         const std::string local = temp_path + "serverlist9.txt";
         const int r = http.net_check(0, server_list_host, "/serverlist9.txt", local);
-        if (r == 2) g_list_pace.wait();
+        if (r == 2) {
+            g_list_pace.wait();
+            note_failure(server_list_host, 0, g_list_pace);
+        }
         if (r != 1) return;
         g_list_pace = {};
         // A list without a usable server is fetched again, at the same pace as a failure.
-        if (read_server_list(local) == 0 && servers.empty()) g_list_pace.wait();
+        if (read_server_list(local) == 0 && servers.empty()) {
+            g_list_pace.wait();
+            g_failure.host = server_list_host;
+            g_failure.error = tr("The server list names no download server I can use.");
+            g_failure.retry_time = g_list_pace.since + retry_seconds;
+        } else {
+            g_failure = {};
+        }
         return;
     }
     switch (stg.stage) {
@@ -174,18 +196,23 @@ void UTL_download_directory() {
             const std::string archive = temp_path + "directory.txt.zip";
             const int r = http.net_check(1, s.host, s.path + "directory.txt.zip", archive);
             if (r == 2) {
-                stg.manifest_server = servers.size() == 1 ? 0 : std::rand() % (int)servers.size();
                 g_manifest_pace.wait();
+                note_failure(s.host, 1, g_manifest_pace);
+                stg.manifest_server = servers.size() == 1 ? 0 : std::rand() % (int)servers.size();
             } else if (r == 1) {
                 g_manifest_pace = {};
                 const int err = zip_to_file(archive, temp_path, nullptr, 0);
                 if (err != 0) {
                     MACIBM_alert(0, tr("The installer cannot extract a file."),
-                                 UTL_string_sub(tr("Error: %1:message%."), error_str(err)),
+                                 UTL_string_sub(tr("Error: %1:message%."), error_sentence(err)),
                                  UTL_string_sub(tr("Compressed File  %1:file%."), archive),
                                  UTL_string_sub(tr("Destination Path: %1:file%."), temp_path), t_warn);
                     g_manifest_pace.wait();
+                    g_failure.host = s.host;
+                    g_failure.error = error_sentence(err);
+                    g_failure.retry_time = g_manifest_pace.since + retry_seconds;
                 } else {
+                    g_failure = {};
                     stg.stage = 1;
                 }
                 delete_file(archive);
@@ -224,7 +251,7 @@ void UTIL_scan_dvd() {
     const int err = zip_to_file(archive, temp_path, nullptr, 0);
     if (err != 0) {
         MACIBM_alert(0, tr("DVD scan: The installer cannot extract a file."),
-                     UTL_string_sub(tr("Error: %1:message%."), error_str(err)),
+                     UTL_string_sub(tr("Error: %1:message%."), error_sentence(err)),
                      UTL_string_sub(tr("Compressed File: %1:file%."), archive),
                      UTL_string_sub(tr("Destination Path: %1:file%."), temp_path), t_quit);
         return;

@@ -29,5 +29,14 @@ const size_t server_path_max = 1024;
 // newer format was announced.
 int read_server_list(const std::string& path);
 
+// The last failed fetch of the server list or of the manifest while the engine tries again; the
+// host is empty when there is none (nothing failed yet, or a later fetch succeeded).
+struct directory_failure {
+    std::string host;
+    std::string error;        // what went wrong, a sentence for the user
+    float retry_time = 0.0f;  // frame-clock seconds of the next attempt
+};
+const directory_failure& UTL_directory_failure();
+
 // Forgets the retry pace and the logged warnings (tests start each case from nothing).
 void server_list_reset_for_test();

@@ -142,6 +142,42 @@ int rmdir_beneath(int dirfd, const std::string& rel) {
     return ::unlinkat(parent.fd, leaf.c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
 }
 
+namespace {
+
+// name in the folder open as parent, with whatever it holds; every folder is opened without
+// following a link, so a link swapped in mid-way is removed, never entered.
+int remove_entry(int parent, const char* name) {
+    if (::unlinkat(parent, name, 0) == 0) return 0;
+    if (errno != EISDIR && errno != EPERM) return errno == ENOENT ? 0 : errno;
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? 0 : errno;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        const int err = errno;
+        ::close(fd);
+        return err;
+    }
+    int first = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        if (!real_leaf(e->d_name)) continue;
+        const int err = remove_entry(::dirfd(dir), e->d_name);
+        if (err && !first) first = err;
+    }
+    ::closedir(dir);
+    if (::unlinkat(parent, name, AT_REMOVEDIR) != 0 && !first) first = errno;
+    return first;
+}
+
+}  // namespace
+
+int remove_tree_beneath(int dirfd, const std::string& rel) {
+    std::string leaf;
+    const fd_holder parent(open_parent_beneath(dirfd, rel, leaf));
+    if (parent.fd < 0) return errno == ENOENT ? 0 : errno;
+    if (!real_leaf(leaf)) return EINVAL;
+    return remove_entry(parent.fd, leaf.c_str());
+}
+
 int rename_beneath(int dirfd, const std::string& folder_rel, const std::string& old_name, const std::string& new_name) {
     if (!real_leaf(old_name) || !real_leaf(new_name) || old_name.find('/') != std::string::npos ||
         new_name.find('/') != std::string::npos)

@@ -7,6 +7,7 @@
 // [x] contained opens through openat2(RESOLVE_BENEATH): links inside the folder are followed
 // [x] kernels or sandboxes without openat2 (ENOSYS, EPERM): a walk that refuses every link
 // [x] make a folder, delete, rename, change mode, look at an entry, count a folder's entries
+// [x] delete a whole tree, hidden entries included, removing links rather than following them
 // [ ] links that leave the folder: refused (EXDEV), never followed
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -29,6 +30,9 @@ int open_parent_beneath(int dirfd, const std::string& rel, std::string& leaf);
 int mkdir_beneath(int dirfd, const std::string& rel, mode_t mode);
 int unlink_beneath(int dirfd, const std::string& rel);   // a file or link
 int rmdir_beneath(int dirfd, const std::string& rel);    // an empty folder
+// rel and everything beneath it (a file or link alone is simply removed). Goes on past entries it
+// cannot remove and returns the first failure's errno, or 0 when rel is gone.
+int remove_tree_beneath(int dirfd, const std::string& rel);
 int rename_beneath(int dirfd, const std::string& folder_rel, const std::string& old_name,
                    const std::string& new_name);
 int chmod_beneath(int dirfd, const std::string& rel, mode_t mode);

@@ -1,6 +1,9 @@
 #include "platform/folders.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +12,8 @@
 #include <cstring>
 #include <fstream>
 #include <vector>
+
+#include "platform/beneath.h"
 
 namespace platform {
 namespace {
@@ -132,7 +137,100 @@ int private_temp(std::string& out, std::string* why) {
     return 0;
 }
 
+// This run's own folder: its path, the descriptor that holds its lock, and the process that made
+// it (a forked child that exits must not remove its parent's folder).
+struct run_folder_state {
+    std::string path;
+    int fd = -1;
+    pid_t owner = 0;
+};
+run_folder_state g_run;
+
+void release_run_folder() {
+    if (g_run.fd < 0 || ::getpid() != g_run.owner) return;
+    const std::size_t slash = g_run.path.find_last_of('/');
+    const int base = ::open(g_run.path.substr(0, slash).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (base >= 0) {
+        remove_tree_beneath(base, g_run.path.substr(slash + 1));
+        ::close(base);
+    }
+    ::close(g_run.fd);
+    g_run.fd = -1;
+}
+
+bool is_run_folder_name(const char* name) { return std::strncmp(name, "run-", 4) == 0 && std::strlen(name) == 10; }
+
+// Removes the run folders in base whose lock nobody holds.
+void sweep_run_folders(int base) {
+    const int listing = ::openat(base, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return;
+    DIR* dir = ::fdopendir(listing);
+    if (!dir) {
+        ::close(listing);
+        return;
+    }
+    std::vector<std::string> abandoned;
+    while (const dirent* e = ::readdir(dir)) {
+        if (!is_run_folder_name(e->d_name)) continue;
+        const int fd = ::openat(base, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) abandoned.push_back(e->d_name);
+        ::close(fd);
+    }
+    ::closedir(dir);
+    for (const std::string& name : abandoned) remove_tree_beneath(base, name);
+}
+
 }  // namespace
+
+int make_run_folder(const std::string& base_path, std::string& out, std::string* why) {
+    const std::string base = strip_slashes(base_path);
+    if (g_run.fd >= 0 && g_run.owner == ::getpid()) {
+        if (g_run.path.compare(0, base.size() + 1, base + "/") == 0) {
+            out = g_run.path;
+            return 0;
+        }
+        release_run_folder();   // asked for one elsewhere: the old one is done with
+    }
+    const auto fail = [&](const std::string& what) {
+        const int err = errno;
+        if (why) *why = what + " " + base + ": " + std::strerror(err);
+        return err;
+    };
+    const int basefd = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (basefd < 0) return fail("cannot open the temporary folder");
+    // Making a folder and locking it is one step to a sweeping run.
+    const int lockfd = ::openat(basefd, "runs.lock", O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lockfd < 0) {
+        const int err = fail("cannot open the lock file in");
+        ::close(basefd);
+        return err;
+    }
+    ::flock(lockfd, LOCK_EX);
+    sweep_run_folders(basefd);
+    std::string made = base + "/run-XXXXXX";
+    int err = 0;
+    if (!::mkdtemp(made.data())) {
+        err = fail("cannot make a folder for this run in");
+    } else {
+        g_run.fd = ::open(made.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (g_run.fd < 0 || ::flock(g_run.fd, LOCK_EX | LOCK_NB) != 0) {
+            err = fail("cannot lock this run's folder in");
+            if (g_run.fd >= 0) ::close(g_run.fd);
+            g_run.fd = -1;
+            ::rmdir(made.c_str());
+        }
+    }
+    ::close(lockfd);
+    ::close(basefd);
+    if (err) return err;
+    g_run.path = made;
+    g_run.owner = ::getpid();
+    static const bool registered = (std::atexit(release_run_folder), true);
+    (void)registered;
+    out = made;
+    return 0;
+}
 
 int find_user_folder(user_folder which, std::string& out, std::string* why) {
     switch (which) {
@@ -141,7 +239,16 @@ int find_user_folder(user_folder which, std::string& out, std::string* why) {
             std::string d = strip_slashes(env_abs("XDG_DESKTOP_DIR"));
             if (d.empty()) d = desktop_from_user_dirs(home);
             if (d.empty() && !home.empty()) d = home + "/Desktop";
-            return plain_folder(d, out, why, "desktop", 0755);
+            const int err = plain_folder(d, out, why, "desktop", 0755);
+            // A desktop that cannot be made (a read-only home, a name taken by a file): the home
+            // folder itself, when there is one.
+            struct stat st {};
+            if (err && !home.empty() && ::stat(home.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                if (why) *why += "; using the home folder " + home;
+                out = home;
+                return 0;
+            }
+            return err;
         }
         case user_folder::prefs:
             return plain_folder(config_home(), out, why, "preferences", 0700);

@@ -24,7 +24,9 @@
 //   VENTARO_TEST_SCREEN_LOG=1
 //       Once the first frame of each wizard screen is swapped, one line on standard output:
 //       "screen: <English title>", followed by " = <title shown>" when the language shows another.
-//       A screen without a title gives "screen: " alone.
+//       A screen without a title gives "screen: " alone. Once the first frame of one of the
+//       engine's questions is swapped: "question: <its message>" (for the keep-or-overwrite
+//       question, its first line and the file).
 //
 // The OS-version override VENTARO_TEST_OS_VERSION of the memory front-end is read in
 // core/memory.cpp, which is below this layer's callers.

@@ -13,6 +13,7 @@
 #include "files/paths.h"
 #include "install/install_state.h"
 #include "install/registration.h"
+#include "platform/folders.h"
 #include "platform/install_media.h"
 #include "platform/bundle.h"
 #include "platform/test_switches.h"
@@ -101,6 +102,12 @@ void wizard_start_state(int argc, char** argv, const std::string& temp_folder) {
     temp_path = temp_folder;
     // Asked again now that the log is open, so a refused temporary folder is reported there.
     if (temp_path.empty()) get_OS_abs_path(os_dir_temp, temp_path);
+    // Downloads go to a folder of this run's own: two installers of one user never share names.
+    if (!temp_path.empty()) {
+        std::string run_folder, why;
+        if (platform::make_run_folder(temp_path, run_folder, &why) == 0) temp_path = run_folder + "/";
+        else xer << "WARNING: " << why << "; the downloads go to " << temp_path << " itself\n";
+    }
     install_name = no_install_name;
 
     stg_set_initial();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/alert.h"
 #include "core/frame_clock.h"
 #include "core/localisation.h"
 #include "files/error_codes.h"
@@ -10,6 +11,7 @@
 #include "files/launch.h"
 #include "files/paths.h"
 #include "install/checksum.h"
+#include "install/copy_state.h"
 #include "install/install_filter.h"
 #include "install/install_state.h"
 #include "install/prompts.h"
@@ -35,6 +37,7 @@ const char* const demo_name = "Ventaro 9";
 std::string parent_dir;
 std::string install_folder;
 std::string desktop_f;
+bool name_proposed = false;
 float totl_inst_rat = 0.0f;
 
 const char* const cancel_question =
@@ -45,6 +48,19 @@ const char* const cancel_question =
 int ask_cancel() {
     return abort_alert(tr(cancel_question), tr("Cancel"), tr("the demo installation and delete partial installation."),
                        tr("Continue"), tr("the demo installation process."));
+}
+
+// Cancel: the downloads and the extractions on the worker pool stop first, so nothing more is
+// written into the copy; then the whole copy goes, hidden staging files included. The user is told
+// when it cannot be deleted.
+void delete_partial_copy() {
+    next.reset_all_streams();
+    if (const int err = delete_folder_tree(dest_dir_path))
+        MACIBM_alert(0,
+                     UTL_string_sub(tr("I could not delete the partially installed copy of the Ventaro 9 demo at "
+                                       "%1:file path%."),
+                                    dest_dir_path),
+                     tr("Error: ") + error_sentence(err), "", "", t_warn);
 }
 
 void set_demo_steps() {
@@ -73,10 +89,23 @@ int manifest_percent(float& fraction) {
     return (int)p;
 }
 
+// "host: error.  Will retry in N seconds." for a server whose last attempt failed. The error may
+// end in its own full stop; the text adds one.
+std::string retry_line(const std::string& host, std::string error, float retry_time) {
+    if (!error.empty() && error.back() == '.') error.pop_back();
+    const int secs = std::max(0, (int)(retry_time - xtim.real_time));
+    return UTL_string_sub(UTL_translate_plural(secs, "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
+                                               "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% seconds."),
+                          host, error, int_str(secs));
+}
+
 std::string status_line() {
     switch (stg.file_status) {
         case 0: return UTL_string_sub(tr("Deleting %1:file% because that file is no longer needed!"), crnt_file_name);
         case 1:
+            // Until the server says how long the file is there is no percent to give.
+            if (stg.file_progress < 0)
+                return UTL_string_sub(tr("Downloading and installing %1:file%."), crnt_file_name);
             return UTL_string_sub(
                 tr("Downloading and installing %1:file%, currently %2:progress%% done with that file."),
                 crnt_file_name, int_str((int)(stg.file_progress * 100)));
@@ -86,8 +115,17 @@ std::string status_line() {
     }
 }
 
+bool a_stream_waits_to_retry() {
+    for (size_t i = 0; i < next.streams.size() && i < servers.size(); ++i)
+        if (xtim.real_time < next.streams[i].retry_time) return true;
+    return false;
+}
+
 std::string install_body_text() {
-    if (totl_inst_rat <= 0.01f) return "";
+    // Before the first percent the body stays empty, unless a server has already failed: that
+    // is shown from the first failure on.
+    const bool started = totl_inst_rat > 0.01f;
+    if (!started && !a_stream_waits_to_retry()) return "";
     const float downloaded = next.in_flight + next.comp_done;
     const float elapsed = std::max(1.0f, xtim.real_time - next.start_time);
     const float rate = downloaded / elapsed;
@@ -97,7 +135,7 @@ std::string install_body_text() {
     const int n = (int)servers.size();
     // Without a rate or a size there is no estimate to give: the server lines stand alone.
     std::string text;
-    if (!time_left.empty() && stg.download_size > 0)
+    if (started && !time_left.empty() && stg.download_size > 0)
         text = UTL_string_sub(
             UTL_translate_plural(n, "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
                                  "About %1:time% left in the install, downloading at %2:rate% with %3:number% simultaneous servers."),
@@ -105,11 +143,7 @@ std::string install_body_text() {
     for (int i = 0; i < n; ++i) {
         const next_class::stream_info* s = i < (int)next.streams.size() ? &next.streams[i] : nullptr;
         if (s && xtim.real_time < s->retry_time) {
-            const int secs = std::max(0, (int)(s->retry_time - xtim.real_time));
-            text += UTL_string_sub(
-                UTL_translate_plural(secs, "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
-                                     "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% seconds."),
-                servers[i].host, s->status, int_str(secs));
+            text += retry_line(servers[i].host, s->status, s->retry_time);
         } else {
             const float got = s ? s->this_pass + s->done : 0.0f;
             text += UTL_string_sub(tr("\n\nDownloading at %1:rate% from %2:server%."), rate_str(got / elapsed),
@@ -179,6 +213,13 @@ int demo_get_updates(int first_frame, wizard_screen& w) {
     w.back_screen = see_eula;
     w.next_screen = nullptr;
     UTL_download_directory();
+    // A failed fetch is shown, with the server and the countdown, until a later one succeeds.
+    const directory_failure& failed = UTL_directory_failure();
+    if (!failed.host.empty() && stg.stage == 0) {
+        w.text = tr("There was a problem reading information from the servers.") +
+                 retry_line(failed.host, failed.error, failed.retry_time);
+        return 0;
+    }
     if (servers.empty()) {
         w.text = tr("I am contacting ") + server_list_host + tr(" to find a demo server.");
         return 0;
@@ -217,7 +258,7 @@ int demo_pick_dest(int first_frame, wizard_screen& w) {
             w.next_screen = demo_run_patch;
             return 1;
         }
-        recursive_delete_folder(dest_dir_path);
+        delete_partial_copy();
         demo_install_is_running = 0;
     }
     if (first_frame) {
@@ -225,9 +266,12 @@ int demo_pick_dest(int first_frame, wizard_screen& w) {
         get_OS_abs_path(os_dir_desktop, desktop_f);
         changed = 1;
     }
-    if (parent_dir.empty()) {
+    // The proposal comes once; a folder that could not be found is looked for again on a later
+    // visit, but the name the user typed stays.
+    if (parent_dir.empty() && (first_frame || !name_proposed)) {
         get_OS_abs_path(os_dir_default_apps, parent_dir);
-        install_folder = UTL_string_sub(tr("%1:install name% Demo"), demo_name);
+        if (!name_proposed) install_folder = UTL_string_sub(tr("%1:install name% Demo"), demo_name);
+        name_proposed = true;
         changed = 1;
     }
     wizard_title(w, "Pick Install Destination for %1:install%.", &install_name);
@@ -248,6 +292,14 @@ int demo_pick_dest(int first_frame, wizard_screen& w) {
     const int x = (int)(bw * 0.5 + 300 + 10 + lw);
     if (BTN_enterstring((float)x, 200, &install_folder, 256, "-" + name_label, (float)(760 - x), 0)) changed = 1;
 
+    // No folder known (no desktop and no home folder): never a destination relative to wherever
+    // the program happens to run.
+    if (!is_path_full(parent_dir)) {
+        dest_dir_path.clear();
+        w.next_screen = nullptr;
+        w.text = tr("Please use Change Destination to pick a folder for the Ventaro 9 demo.");
+        return 0;
+    }
     if (install_folder.empty()) {
         dest_dir_path = parent_dir;
         w.next_screen = nullptr;
@@ -293,7 +345,8 @@ int demo_pick_dest(int first_frame, wizard_screen& w) {
 
 bool demo_run_quit_func() {
     if (ask_cancel() == 0) return false;
-    recursive_delete_folder(dest_dir_path);
+    delete_partial_copy();
+    demo_install_is_running = 0;
     return true;
 }
 
@@ -305,6 +358,7 @@ int demo_run_patch(int, wizard_screen& w) {
         }
         next.reset_all_streams();
         demo_install_is_running = 1;
+        mark_copy_incomplete();
         register_new_ventaro();
     }
     wizard_title(w, "Installing");
@@ -312,6 +366,7 @@ int demo_run_patch(int, wizard_screen& w) {
     for (;;) {
         if (grab_files()) {
             next.reset_all_streams();
+            if (!stg.error_flag) finish_installed_copy();
             w.back_screen = nullptr;
             w.next_screen = demo_done;
             demo_install_is_running = 0;
@@ -349,7 +404,7 @@ int dvd_do_run_sim(int first_frame, wizard_screen& w) {
     // A launch that failed once is not tried again every frame; the user may go back and retry.
     if (first_frame) {
         const int err = launch_app(dest_dir_path + "Ventaro" + ".app", "", 1);
-        launch_error = err ? error_str(err) : std::string();
+        launch_error = err ? error_sentence(err) : std::string();
     }
     if (!launch_error.empty()) {
         w.text = UTL_string_sub(tr("I could not start the Ventaro 9 demo: %1:errormessage%."), launch_error);
@@ -366,6 +421,7 @@ void demo_screens_reset_for_test() {
     parent_dir.clear();
     install_folder.clear();
     desktop_f.clear();
+    name_proposed = false;
     totl_inst_rat = 0;
     launch_error.clear();
 }

@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
     wizard_start_state(argc, argv, temp_folder);
 
     frame_hooks.app_update = &APP_update;
+    frame_hooks.quit_request = &wizard_close_request;
     const int frame_limit = platform::test_switches_now().exit_after_frames;
     for (int frames = 0; !app_done;) {
         MACIBM_event_proc();

@@ -19,9 +19,25 @@ namespace {
 std::string tr(const char* text) { return UTL_translate_string(text, 0); }
 }  // namespace
 
+namespace {
+bool port_text_ok(const std::string& text, int& port) {
+    port = text.empty() ? 0 : str_to_int(text);
+    return text.empty() || (port >= 1 && port <= 65535);
+}
+}  // namespace
+
 void handle_prefs() {
     wins.start_win(2);
     if (wins.panel_id != 2) return;
+
+    // The last port that was a real one (or none): while the field holds anything else the proxy
+    // keeps it, and the field goes back to it when the panel closes, so nothing invalid is saved.
+    int port = 0;
+    std::string valid_port = http.proxy_port;
+    if (!port_text_ok(valid_port, port))
+        valid_port = http.proxy_port_int >= 1 && http.proxy_port_int <= 65535 ? std::to_string(http.proxy_port_int) : "";
+    port_text_ok(valid_port, port);
+    http.proxy_port_int = port;
 
     while (wins.panel_id == 2) {
         OGL_plot_back_col();
@@ -48,13 +64,20 @@ void handle_prefs() {
 
         BTN_enterstring(85, 40, &http.proxy_host, 65, tr("-proxy host"), 455, 1);
         BTN_enterstring(85, 20, &http.proxy_port, 65, tr("-proxy port"), 455, 0);
-        // A port outside 1..65535 is refused: no port is set until the text is a real one.
-        const int port = http.proxy_port.empty() ? 0 : str_to_int(http.proxy_port);
-        const bool port_ok = http.proxy_port.empty() || (port >= 1 && port <= 65535);
-        http.proxy_port_int = port_ok ? port : 0;
-        if (!port_ok) OGL_string(12, 85, 6, tr("The proxy port must be a number from 1 to 65535."), 455, cs_regular, just_left);
+        if (port_text_ok(http.proxy_port, port)) {
+            http.proxy_port_int = port;
+            valid_port = http.proxy_port;
+        } else {
+            // Right of the port field, inside the proxy sub-panel.
+            OGL_string(12, 550, 46, tr("The proxy port must be a number from 1 to 65535."), 130, cs_regular, just_left);
+        }
 
         MACIBM_event_proc();
+    }
+    if (!port_text_ok(http.proxy_port, port)) {
+        http.proxy_port = valid_port;
+        port_text_ok(valid_port, port);
+        http.proxy_port_int = port;
     }
 }
 

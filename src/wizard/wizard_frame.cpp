@@ -38,6 +38,16 @@ constexpr float look_t[3][2] = {{0.0f, 0.171875f}, {0.1796875f, 0.3515625f}, {0.
 // The screen log's line for this frame, written once the frame is swapped.
 std::string pending_log;
 
+// The window's close button was pressed; the next wizard frame acts on it as on Quit.
+bool close_pending = false;
+
+// Quit, or the close button: ends the program unless the screen's quit_func keeps it running.
+// A last screen has no Quit and asks nothing.
+void quit_pressed(const wizard_screen& w) {
+    close_pending = false;   // one question for a press and a close of the same moment
+    if (w.next_screen == wizard_quit || !w.quit_func || w.quit_func()) app_done = 1;
+}
+
 void log_screen(const wizard_screen& w) {
     pending_log = "screen: " + title_english;
     if (w.title != title_english) pending_log += " = " + w.title;
@@ -73,9 +83,7 @@ bool draw_bottom_bar(const wizard_screen& w) {
     const bool last_screen = w.next_screen == wizard_quit;
     if (!last_screen) {
         int q = 0;
-        if (interface_rect(30, 12, label_quit, 1, &q, 1, 0)) {
-            if (!w.quit_func || w.quit_func()) app_done = 1;
-        }
+        if (interface_rect(30, 12, label_quit, 1, &q, 1, 0)) quit_pressed(w);
         int p = 0;
         if (interface_rect((float)(q + 40), 12, label_prefs, 1, &p, w.show_prefs, w.show_prefs ? 0 : 2) &&
             w.show_prefs) {
@@ -149,7 +157,13 @@ void APP_update() {
         draw_backdrop();
         draw_screen(w);
     }
+    if (close_pending && !app_done) quit_pressed(w);
     if (result && w.next_screen) g_wizard = w.next_screen;
+}
+
+void wizard_close_request() {
+    if (wins.panel_id >= 994 && wins.panel_id <= 999) return;
+    close_pending = true;
 }
 
 int interface_rect(float x, float y, int label, int align, int* width, int enabled, int style) {
@@ -200,6 +214,7 @@ void APP_handlemenu(int) {}
 
 void wizard_frame_reset_for_test() {
     last = nullptr;
+    close_pending = false;
     title_english.clear();
     pending_log.clear();
 }

@@ -34,6 +34,10 @@ extern std::vector<screen_func> step_funcs;
 extern const char* const order_page_url;
 
 void APP_update();
+// The window's close button, given to the event layer as its quit hook: the same as a press of
+// Quit (the screen's quit_func is asked), taken at the next wizard frame. A close that comes while
+// a question or alert is open is that question's to answer: it is dropped, so the answer stands.
+void wizard_close_request();
 // One bottom-bar button with its bottom edge at y. align: 1 left edge at x, 0 centred, -1 right
 // edge at x. *width receives the frame's width. style 2 is the disabled look. 1 when the mouse
 // button went down inside it this frame, enabled or not.

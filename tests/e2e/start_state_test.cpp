@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,6 +18,16 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string uid_folder(const std::string& tmpdir) { return tmpdir + "/ventaro-" + std::to_string(::getuid()) + "/"; }
+
+// The run folders in a temporary folder, by name.
+std::vector<std::string> run_folders(const std::string& folder) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+        if (e.path().filename().string().rfind("run-", 0) == 0) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
 
 // Lines on standard error that begin with the start report's tag.
 std::vector<std::string> start_lines(const std::string& err) {
@@ -54,9 +66,12 @@ TEST(StartState, SwitchesGiveTheStartStateAndTheLogNamesTheOsFolders) {
         const std::string path = r.path[0] == '/' || !*r.path ? r.path : box.cwd() + "/" + r.path;
         const std::vector<std::string> lines = start_lines(run.err);
         ASSERT_EQ(lines.size(), 1u) << what << "\n" << run.err;
-        EXPECT_EQ(lines[0], "start: os_filter=" + std::to_string(r.filter) + " path='" + path + "' temp='" +
-                                uid_folder(tmp / "tmp") + "' install_name='Not Yet Scanned' installed=1")
-            << what;
+        const std::string head = "start: os_filter=" + std::to_string(r.filter) + " path='" + path + "' temp='" +
+                                 uid_folder(tmp / "tmp") + "run-";
+        EXPECT_EQ(lines[0].substr(0, head.size()), head) << what;
+        EXPECT_EQ(lines[0].substr(head.size() + 6), "/' install_name='Not Yet Scanned' installed=1") << what;
+        // The run's folder goes with the run.
+        EXPECT_EQ(run_folders(uid_folder(tmp / "tmp")), std::vector<std::string>{}) << what;
 
         const std::string log = read_file(box.log_path());
         const std::string folders = "os_dir_this_app\t\t=" + box.app_folder() + "\n" +
@@ -116,3 +131,47 @@ TEST(StartState, ACopyThatCannotBeMadeLeavesItRunningFromTheDvd) {
 }
 
 }  // namespace
+
+// Two installers of one user at once: each has a temporary folder of its own, so their downloads
+// never share a name. A run that ends takes its folder with it; one that was killed leaves it, and
+// the next run to start removes it, but never the folder of a run still going.
+TEST(StartState, EachRunHasATemporaryFolderOfItsOwn) {
+    temp_dir tmp;
+    program_sandbox first(tmp / "first"), second(tmp / "second"), third(tmp / "third");
+    fs::create_directories(tmp / "shared");
+    for (program_sandbox* box : {&first, &second, &third}) {
+        box->env["TMPDIR"] = tmp / "shared";
+        box->env["VENTARO_TEST_REPORT_START"] = "1";
+    }
+    first.env["VENTARO_TEST_EXIT_AFTER_FRAMES"] = second.env["VENTARO_TEST_EXIT_AFTER_FRAMES"] = "0";
+    auto a = first.start({});
+    auto b = second.start({});
+    const auto temp_of = [](program_sandbox::running& run) {
+        if (run.wait_for_err("' installed=", 60) == std::string::npos) return std::string();
+        const size_t at = run.err().find("start: ");
+        const std::string line = run.err().substr(at, run.err().find('\n', at) - at);
+        const size_t from = line.find("temp='") + 6;
+        return line.substr(from, line.find('\'', from) - from);
+    };
+    const std::string temp_a = temp_of(a), temp_b = temp_of(b);
+    const std::string shared = uid_folder(tmp / "shared");
+    ASSERT_EQ(temp_a.rfind(shared + "run-", 0), 0u) << temp_a << a.err();
+    ASSERT_EQ(temp_b.rfind(shared + "run-", 0), 0u) << temp_b << b.err();
+    EXPECT_NE(temp_a, temp_b);
+    for (const std::string& folder : {temp_a, temp_b})
+        EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all) << folder;
+
+    write_file(temp_a + "0.zip", "left by the killed run");
+    ::kill(a.pid(), SIGKILL);
+    a.wait_exit(30);
+    ASSERT_TRUE(fs::exists(temp_a + "0.zip"));
+
+    // A third run starts and ends: the killed run's folder is gone, the running one's stays, and
+    // the third run's own went with it.
+    const program_result c = third.run({});
+    ASSERT_EQ(c.exit_code, 0) << c.err;
+    std::vector<std::string> left{fs::path(temp_b.substr(0, temp_b.size() - 1)).filename().string()};
+    EXPECT_EQ(run_folders(shared), left);
+    ::kill(b.pid(), SIGKILL);
+    b.wait_exit(30);
+}

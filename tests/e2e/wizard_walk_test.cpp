@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -220,11 +221,52 @@ protected:
         EXPECT_EQ(read_file(box->home() + "/.config/ventaro_install.txt"), dest + "\n");
     }
 
+    // Starts the program in English and walks it to the Installing screen; installing and window
+    // hold the run and its window.
+    void start_installing() {
+        ASSERT_TRUE(x.running());
+        installing = std::make_unique<program_sandbox::running>(box->start(args("en")));
+        window = std::make_unique<xdo>(x.display(), installing->pid());
+        ASSERT_TRUE(window->found()) << installing->err();
+        walk_to_installing(*window, *installing);
+    }
+
+    // From Welcome to the Installing screen, in English.
+    void walk_to_installing(const xdo& d, program_sandbox::running& run) {
+        ASSERT_TRUE(wait_for_line("screen: Welcome", 60)) << run.err();
+        ASSERT_TRUE(click_until(d, kNextEnglish, "screen: End User License Agreement")) << read_file(box->out_path());
+        d.click(kAgreeBox.x, kAgreeBox.y, kHoldMs);
+        if (!click_until(d, kNextEnglish, "screen: Check Servers", 2)) {
+            d.click(kAgreeBox.x, kAgreeBox.y, kHoldMs);   // the tick went unseen
+            ASSERT_TRUE(click_until(d, kNextEnglish, "screen: Check Servers")) << read_file(box->out_path());
+        }
+        const std::string dest_title = std::string("screen: Pick Install Destination for ") + demo_set_install_name + ".";
+        ASSERT_TRUE(wait_for_line(dest_title, 60)) << run.err() << read_file(box->out_path());
+        ASSERT_TRUE(click_until(d, kNextEnglish, "screen: Installing")) << read_file(box->out_path());
+    }
+
+    // The engine's questions the program has shown so far, from its screen log.
+    int questions() const {
+        int n = 0;
+        const std::string text = "\n" + read_file(box->out_path());
+        for (size_t at = 0; (at = text.find("\nquestion: ", at)) != std::string::npos; ++at) ++n;
+        return n;
+    }
+    bool wait_for_questions(int n, int timeout_seconds) const {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+        while (questions() < n && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return questions() >= n;
+    }
+
     temp_dir t;
     xvfb x;
     std::unique_ptr<nginx_mirrors> nginx;
     install_set set;
     std::unique_ptr<program_sandbox> box;
+    // The run start_installing made, and its window; ended before the sandbox and the X server.
+    std::unique_ptr<program_sandbox::running> installing;
+    std::unique_ptr<xdo> window;
 };
 
 TEST_F(WizardWalk, WebDemoRoadFromWelcomeToTheLaunchedDemo) { walk_english_to_launch(); }
@@ -338,6 +380,75 @@ TEST_F(WizardWalkSlow, BackThenContinueResumesAndQuitThenCancelDeletesTheCopy) {
     d.click(kQuestionCancel.x, kQuestionCancel.y, kHoldMs);
     EXPECT_EQ(run.wait_exit(30), 0) << run.err();
     EXPECT_FALSE(fs::exists(dest));
+}
+
+// The window's close button during the install asks the cancel question, as Quit does. A second
+// close while the question is open does not end the program once the user has chosen Continue:
+// the install goes on to its end. On the last screen a close ends the program at once.
+TEST_F(WizardWalkSlow, TheCloseButtonAsksAndACloseDuringTheQuestionLeavesTheAnswerStanding) {
+    start_installing();
+    if (HasFatalFailure()) return;
+    program_sandbox::running& run = *installing;
+    const xdo& d = *window;
+
+    ASSERT_TRUE(d.close_button());
+    ASSERT_TRUE(wait_for_questions(1, 60)) << run.err() << read_file(box->out_path());
+    EXPECT_NE(read_file(box->out_path()).find("question: Are you sure you want to cancel the installation?"),
+              std::string::npos);
+    ASSERT_TRUE(d.close_button());   // sent before the answer, so it reaches the open question
+    EXPECT_TRUE(click_until(d, kQuestionContinue, "screen: Finshed Web Demo Install", 3, 120))
+        << run.err() << read_file(box->out_path());
+    EXPECT_TRUE(run.alive());
+    EXPECT_EQ(questions(), 1);
+
+    const std::string dest = box->home() + "/Desktop/Ventaro 9 Demo/";
+    std::map<std::string, std::string> want;
+    for (const auto& f : set.files)
+        if (!f.gone) want[f.path.substr(f.path.find('/') + 1)] = md5_hex(f.bytes);
+    EXPECT_EQ(installed_tree(dest), want);
+
+    ASSERT_TRUE(d.close_button());
+    EXPECT_EQ(run.wait_exit(30), 0) << run.err();
+    EXPECT_EQ(questions(), 1);
+}
+
+// Close, then Cancel: the program ends, and neither the partial copy nor its downloads are left.
+TEST_F(WizardWalkSlow, TheCloseButtonThenCancelLeavesNothingBehind) {
+    start_installing();
+    if (HasFatalFailure()) return;
+    program_sandbox::running& run = *installing;
+    const xdo& d = *window;
+    const std::string dest = box->home() + "/Desktop/Ventaro 9 Demo/";
+    ASSERT_TRUE(fs::is_directory(dest));
+
+    ASSERT_TRUE(d.close_button());
+    ASSERT_TRUE(wait_for_questions(1, 60)) << run.err() << read_file(box->out_path());
+    int code = -1;
+    for (int i = 0; i < 4 && code == -1; ++i) {
+        d.click(kQuestionCancel.x, kQuestionCancel.y, kHoldMs);
+        code = run.wait_exit(10);
+    }
+    EXPECT_EQ(code, 0) << run.err();
+    EXPECT_FALSE(fs::exists(dest));
+    std::vector<std::string> left;
+    for (const auto& e : fs::recursive_directory_iterator(t.path() + "/tmp"))
+        if (e.path().filename() != "runs.lock" && !e.is_directory()) left.push_back(e.path().string());
+    EXPECT_EQ(left, std::vector<std::string>{});
+}
+
+// An install killed half way leaves a copy that says so at its top, and stays registered; a
+// finished install (the walks above) leaves no such file.
+TEST_F(WizardWalkSlow, AKilledInstallLeavesItsCopyMarkedIncomplete) {
+    start_installing();
+    if (HasFatalFailure()) return;
+    program_sandbox::running& run = *installing;
+    const std::string dest = box->home() + "/Desktop/Ventaro 9 Demo/";
+    const std::string marker = dest + "Install Incomplete.txt";
+    ASSERT_TRUE(fs::exists(marker));
+    ::kill(run.pid(), SIGKILL);
+    run.wait_exit(30);
+    EXPECT_NE(read_file(marker).find("has not finished"), std::string::npos);
+    EXPECT_EQ(read_file(box->home() + "/.config/ventaro_install.txt"), dest + "\n");
 }
 
 // One mirror answers 500 to everything and one drops every body part way: the install still

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -657,23 +658,56 @@ TEST_F(Archives, OversizedResourceForkIsSkippedUnread) {
 }
 
 // A killed run's staging files go on the next run; anything else, and this run's own, stays.
-TEST(Staging, SweepRemovesOnlyStagingFilesOfOtherRuns) {
+TEST(Staging, SweepRemovesOnlyStagingFilesNoWriterHolds) {
     temp_dir t;
-    const std::string mine = ".vtz" + std::to_string(::getpid()) + "_7";
+    // A killed run whose process id this process now has (ids repeat) left this one.
+    const std::string same_id = ".vtz" + std::to_string(::getpid()) + "_7";
     const struct {
         std::string name;
         bool swept;
     } names[] = {{".vtz123_4", true}, {".vtz99999999_0", true}, {".vtz_4", false}, {".vtzabc_1", false},
-                 {".vtz123_", false}, {"vtz1_2", false}, {".vtz1_2.txt", false}, {mine, false}};
+                 {".vtz123_", false}, {"vtz1_2", false}, {".vtz1_2.txt", false}, {same_id, true}};
     for (const auto& n : names) write_file(t / n.name, "x");
     ASSERT_EQ(::mkdir((t / ".vtz5_6").c_str(), 0755), 0);
     ASSERT_EQ(::symlink("nowhere", (t / ".vtz8_9").c_str()), 0);
     const int fd = ::open(t.path().c_str(), O_PATH | O_DIRECTORY);
-    EXPECT_EQ(sweep_staging(fd), 3);
-    ::close(fd);
+
+    // Files still being written, by this process and by another one, stay.
+    staged_file mine(fd, "mine");
+    ASSERT_EQ(mine.create(), 0);
+    write_file(t / ".vtz4242_1", "y");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+        const int held = ::open((t / ".vtz4242_1").c_str(), O_RDWR);
+        ::flock(held, LOCK_EX);
+        char c = 1;
+        if (::write(ready[1], &c, 1) != 1) _exit(1);
+        ::pause();
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+
+    EXPECT_EQ(sweep_staging(fd), 4);
     for (const auto& n : names) EXPECT_EQ(exists(t / n.name), !n.swept) << n.name;
     EXPECT_TRUE(fs::is_directory(t / ".vtz5_6"));
     EXPECT_FALSE(is_link(t / ".vtz8_9"));
+    EXPECT_TRUE(exists(t / ".vtz4242_1"));
+    int staged_here = 0;
+    for (const auto& e : fs::directory_iterator(t.path()))
+        staged_here += e.path().filename().string().rfind(".vtz" + std::to_string(::getpid()) + "_", 0) == 0;
+    EXPECT_EQ(staged_here, 1);   // mine, still being written
+
+    // Once its writer is gone, the other one goes too.
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(sweep_staging(fd), 1);
+    EXPECT_FALSE(exists(t / ".vtz4242_1"));
+    ::close(fd);
 }
 
 // The install engine's extraction of one file from its own archive, for both archive kinds.

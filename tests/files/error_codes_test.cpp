@@ -36,3 +36,31 @@ TEST(ErrorStr, TableCodesAreUniqueAndMessagesHaveNoFullStop) {
         EXPECT_NE(m.back(), '.') << m;
     }
 }
+
+// Whatever code reaches a user through the install engine reads as a sentence: the table's where
+// it has one, the zip library's and any system error's otherwise.
+TEST(ErrorSentence, EveryCodeReadsAsASentence) {
+    const struct {
+        int code;
+        const char* text;   // null: any sentence that is not a bare number
+    } rows[] = {
+        {0, ""},
+        {ENOSPC, "No space left on device. Perhaps your hard drive is full"},
+        {-43, "File not found"},
+        {-105, "The downloaded zip file is damaged (a file in it fails its CRC check)"},
+        {-103, "The downloaded zip file is damaged"},
+        {-1, nullptr},  {-102, nullptr}, {-104, nullptr},  {ELOOP, nullptr},    {EDQUOT, nullptr},
+        {ETXTBSY, nullptr}, {ECONNREFUSED, nullptr}, {20013, nullptr}, {-77, nullptr}, {123456, nullptr},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.code);
+        const std::string s = error_sentence(r.code);
+        if (r.text) {
+            EXPECT_EQ(s, r.text);
+        }
+        if (r.code == 0) continue;
+        EXPECT_EQ(s.find("Error code"), std::string::npos) << s;
+        EXPECT_GT(s.size(), 12u) << s;
+        EXPECT_NE(s.back(), '.') << s;
+    }
+}

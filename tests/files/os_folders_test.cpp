@@ -69,6 +69,15 @@ TEST_F(OsFolders, DesktopChoices) {
     }
 }
 
+TEST_F(OsFolders, ADesktopThatCannotBeMadeGivesTheHomeFolder) {
+    write_file(root / "a file", "not a folder");
+    ::setenv("XDG_DESKTOP_DIR", (root / "a file/Desktop").c_str(), 1);
+    EXPECT_EQ(folder(os_dir_desktop), home + "/");
+    EXPECT_EQ(folder(os_dir_default_apps), home + "/");
+    ::setenv("HOME", (root / "no such home").c_str(), 1);
+    EXPECT_EQ(folder(os_dir_desktop), "unchanged");   // nothing at all: nothing relative either
+}
+
 TEST_F(OsFolders, PreferencesFolder) {
     EXPECT_EQ(folder(os_dir_prefs), home + "/.config/");
     EXPECT_TRUE(is_dir(home + "/.config"));

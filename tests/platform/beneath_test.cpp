@@ -81,6 +81,20 @@ TEST_F(Beneath, OperationsThroughALinkOutAreRefused) {
     }
 }
 
+// A whole tree goes, hidden entries and links included; what the links lead to stays.
+TEST_F(Beneath, RemovingATreeTakesEverythingAndFollowsNoLink) {
+    write_file(t / "root/sub/.hidden", "h");
+    write_file(t / "root/sub/deeper/.vtz1_2", "staged");
+    ASSERT_EQ(::symlink((t / "outside").c_str(), (t / "root/sub/deeper/out").c_str()), 0);
+    EXPECT_EQ(platform::remove_tree_beneath(root, "sub"), 0);
+    EXPECT_FALSE(exists(t / "root/sub"));
+    EXPECT_EQ(read_file(t / "outside/victim"), "precious");
+    EXPECT_EQ(platform::remove_tree_beneath(root, "sub"), 0);     // already gone
+    EXPECT_EQ(platform::remove_tree_beneath(root, "esc"), 0);     // a link: only the link goes
+    EXPECT_EQ(read_file(t / "outside/victim"), "precious");
+    EXPECT_EQ(platform::remove_tree_beneath(root, "up/victim"), EXDEV);
+}
+
 TEST_F(Beneath, OperationsInsideTheRootWork) {
     EXPECT_EQ(platform::mkdir_beneath(root, "sub/made", 0755), 0);
     EXPECT_EQ(platform::mkdir_beneath(root, "sub/made", 0755), EEXIST);

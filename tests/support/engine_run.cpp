@@ -122,6 +122,13 @@ int EngineRun::install(Frames& frames, bool register_copy, int max_frames) {
     return result;
 }
 
+int EngineRun::fetch_and_install(Frames& frames) {
+    get_manifest(frames);
+    if (stg.stage != 3) return -2;
+    scan(frames);
+    return install(frames, true);
+}
+
 void EngineRun::scan(Frames& frames) {
     int counter = 0;
     float progress = 0;

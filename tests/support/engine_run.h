@@ -53,6 +53,10 @@ protected:
     // One frame of the install screen: 0 while the run goes on.
     int install_frame(Frames& frames);
     void scan(Frames& frames);
+    // The manifest screens, the scan and the install screen in a row, as the demo road runs them:
+    // the result of the last grab_files, -1 when the install could not start, -2 when no manifest
+    // was read.
+    int fetch_and_install(Frames& frames);
 
     static bool any_stream_failed();
     // Every file under the destination, relative, with its MD5 (folders left out).

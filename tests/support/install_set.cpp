@@ -89,6 +89,22 @@ void write_zip(const std::string& zip_path, const std::vector<std::pair<std::str
     if (zipClose(zf, nullptr) != ZIP_OK) throw std::runtime_error("cannot close " + zip_path);
 }
 
+// One stored entry whose recorded CRC-32 is off by one.
+static void write_zip_with_wrong_crc(const std::string& zip_path, const std::string& name, const std::string& bytes) {
+    zipFile zf = zipOpen64(zip_path.c_str(), 0);
+    if (!zf) throw std::runtime_error("cannot create " + zip_path);
+    zip_fileinfo info{};
+    info.tmz_date = {0, 0, 12, 1, 0, 2020};
+    info.external_fa = (uLong)0100644 << 16;
+    if (zipOpenNewFileInZip2(zf, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, 0, 0, 1) != ZIP_OK)
+        throw std::runtime_error("cannot add " + name);
+    if (!bytes.empty() && zipWriteInFileInZip(zf, bytes.data(), (unsigned)bytes.size()) != ZIP_OK)
+        throw std::runtime_error("cannot write " + name);
+    const uLong crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(bytes.data()), (uInt)bytes.size());
+    zipCloseFileInZipRaw(zf, (uLong)bytes.size(), crc + 1);
+    if (zipClose(zf, nullptr) != ZIP_OK) throw std::runtime_error("cannot close " + zip_path);
+}
+
 std::string manifest_text(const install_set& set) { return manifest_with_sizes(set, {}); }
 
 static std::string manifest_with_sizes(const install_set& set, const std::map<std::string, long>& zipped_sizes) {
@@ -168,6 +184,9 @@ void write_faulty_copies(const std::string& root, const install_set& set, copy_f
                                 {name, f.bytes},
                                 {"deeper/planted.txt", "not in the manifest"},
                                 {"../planted above.txt", "not in the manifest"}});
+                break;
+            case copy_fault::bad_crc:
+                write_zip_with_wrong_crc(zip, name, f.bytes);
                 break;
             case copy_fault::truncated: {
                 write_zip(zip, {{name, f.bytes}});

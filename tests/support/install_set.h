@@ -46,6 +46,7 @@ enum class copy_fault {
     wrong_bytes,     // a well-formed zip with the right entry name and other bytes of the same size
     extra_entries,   // the right entry, and other names beside it, beneath it and above it
     truncated,       // the right archive, cut off half way
+    bad_crc,         // the right bytes, stored under a CRC-32 that does not match them
 };
 
 // Rewrites, under root, the archives of the set's files whose paths are listed (every file when

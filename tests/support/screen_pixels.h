@@ -1,14 +1,18 @@
 #pragma once
-// What the X server shows in a window, read through ImageMagick's import: rows counted from the
-// top, like the screen.
+// What the X server shows of a program's window, read through ImageMagick: single rows read
+// straight from the window (rows from the top, like the screen), or a whole picture taken once so
+// a test can look at many of its pixels, in the window's interface units (800 x 600, y counted up
+// from the bottom).
 #include <cctype>
 #include <string>
 #include <vector>
 
 #include "support/gl_pixels.h"
+#include "support/xdo.h"
 #include "support/xvfb.h"
 
 namespace testsupport {
+
 
 // One row of the window xid, width pixels from its left edge; fewer when it could not be read.
 inline std::vector<rgb> shown_row(const std::string& display, const std::string& xid, int row, int width) {
@@ -34,5 +38,15 @@ inline std::string program_window(const std::string& display) {
     if (run_with_display(display, {"xdotool", "search", "--name", "Ventaro Installer"}, &xid) != 0) return "";
     return xid.substr(0, xid.find('\n'));
 }
+
+struct screen_pixels {
+    int width = 0, height = 0;
+    std::vector<unsigned char> rgb;   // rows from the top
+
+    // Takes the picture (kept at png_path); false when it could not be taken or read.
+    bool take(const xdo& window, const std::string& display, const std::string& png_path);
+    // Pixels in [x0, x1) x [y0, y1) darker than text on a light panel (mean of r, g, b below 110).
+    int dark_pixels(int x0, int y0, int x1, int y1) const;
+};
 
 }  // namespace testsupport

@@ -1,5 +1,6 @@
 #include "support/xdo.h"
 
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -64,6 +65,23 @@ void xdo::type(const std::string& utf8) const {
 
 bool xdo::screenshot(const std::string& png_path) const {
     return run("import -window " + window_ + " " + quote(png_path)) == 0;
+}
+
+bool xdo::close_button() const {
+    Display* dpy = XOpenDisplay(display_.c_str());
+    if (!dpy) return false;
+    const Window w = std::strtoul(window_.c_str(), nullptr, 10);
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    const bool sent = XSendEvent(dpy, w, False, NoEventMask, &e) != 0;
+    XSync(dpy, False);
+    XCloseDisplay(dpy);
+    return sent;
 }
 
 }  // namespace testsupport

@@ -22,6 +22,9 @@ public:
     void key(const std::string& keysym) const;         // e.g. "Tab", "ctrl+v", "Return"
     void type(const std::string& utf8) const;          // types the text
     bool screenshot(const std::string& png_path) const;
+    // Asks the window to close, as its title bar's close button does under a window manager (the
+    // WM_DELETE_WINDOW message); returns once the X server has it. False when it could not be sent.
+    bool close_button() const;
 
 private:
     int run(const std::string& command) const;

@@ -127,7 +127,7 @@ struct StartState : ::testing::Test {
         ::setenv("XDG_CONFIG_HOME", (t / "config").c_str(), 1);
         ::setenv("XDG_DESKTOP_DIR", (t / "desk").c_str(), 1);
         ::setenv("TMPDIR", (t / "tmp").c_str(), 1);
-        for (const char* d : {"home", "config", "desk", "tmp"}) fs::create_directories(t / d);
+        for (const char* d : {"home", "config", "desk", "tmp/given"}) fs::create_directories(t / d);
         ASSERT_TRUE(xer.open(t / "log.txt"));
         cmd_line_path.clear();
         all_vsystems.clear();
@@ -170,7 +170,10 @@ TEST_F(StartState, FreshStateThenOptionsThenPreferencesThenInstalledCopies) {
     EXPECT_EQ(stg.stream_count, 4);
     EXPECT_EQ(stg.get_beta, 1);
     EXPECT_EQ(install_name, no_install_name);
-    EXPECT_EQ(temp_path, t / "tmp/given/");
+    // The downloads go to a folder of this run's own, made inside the temporary folder.
+    EXPECT_EQ(temp_path.rfind(t / "tmp/given/run-", 0), 0u) << temp_path;
+    EXPECT_EQ(temp_path.size(), (t / "tmp/given/run-XXXXXX/").size()) << temp_path;
+    EXPECT_EQ(fs::status(temp_path).permissions(), fs::perms::owner_all) << temp_path;
     EXPECT_EQ(cmd_line_path, fs::current_path().generic_string() + "/rel/copy/");
     EXPECT_EQ(all_vsystems, (std::vector<std::string>{t / "Copy A/", t / "Copy A/"}));
 }

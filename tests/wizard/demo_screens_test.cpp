@@ -4,13 +4,17 @@
 #include "wizard/demo_screens.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "../render/recorded_draw.h"
+#include "core/log.h"
 #include "install/install_state.h"
+#include "install/prompts.h"
 #include "install/manifest.h"
 #include "install/registration.h"
 #include "support/temp_dir.h"
@@ -127,6 +131,83 @@ TEST_F(DemoScreens, DestinationTextsForANewFolderAnExistingOneAndTheRootFolder) 
     // The choice is kept across a later visit.
     w = call(demo_pick_dest, 1);
     EXPECT_EQ(dest_dir_path, "/Ventaro 9 Demo/");
+}
+
+TEST_F(DemoScreens, AVolumeThatCannotBeQueriedShowsNoDiskNumbers) {
+    call(demo_pick_dest, 1);
+    EXPECT_EQ(UTIL_disk_space_text().rfind("Disk size: ", 0), 0u) << UTIL_disk_space_text();
+    chooser_answers(t.path() + "/not made/inner");
+    const wizard_screen w = call(demo_pick_dest, 0, 290, 203);
+    EXPECT_EQ(dest_dir_path, t.path() + "/not made/inner/Ventaro 9 Demo/");
+    EXPECT_EQ(UTIL_disk_space_text(), "");
+    EXPECT_EQ(w.next_screen, demo_run_patch);   // a failed query does not block the install
+}
+
+// Cancel after Back: the whole partial copy goes, hidden staging files of extractions included, so
+// the same destination can be used again at once; a copy that cannot go is reported.
+TEST_F(DemoScreens, CancelDeletesTheWholePartialCopyOrSaysItCannot) {
+    ASSERT_TRUE(xer.open(t.path() + "/log.txt"));
+    set_abort_alert_answerer([](const std::string&) { return 1; });   // Cancel
+    call(demo_pick_dest, 1);
+    const std::string dest = dest_dir_path;
+    write_file(dest + "Resources/a.dat", "a");
+    write_file(dest + "Resources/.vtz4242_0", "half a file");
+    write_file(dest + ".hidden", "h");
+
+    demo_install_is_running = 1;
+    wizard_screen w = call(demo_pick_dest, 1);
+    EXPECT_FALSE(testsupport::exists(dest)) << "the partial copy is still there";
+    EXPECT_EQ(demo_install_is_running, 0);
+    EXPECT_EQ(w.next_screen, demo_run_patch);
+    EXPECT_EQ(w.text.rfind("I will create the folder", 0), 0u) << w.text;
+
+    // A folder in the copy that cannot be removed: a mount point as root, else one without write
+    // permission.
+    write_file(dest + "Resources/locked/inner", "x");
+    const std::string locked = dest + "Resources/locked";
+    const bool mounted = ::geteuid() == 0 && ::mount("tmpfs", locked.c_str(), "tmpfs", 0, "size=64k") == 0;
+    if (!mounted) ::chmod(locked.c_str(), 0555);
+    demo_install_is_running = 1;
+    w = call(demo_pick_dest, 1);
+    if (mounted) ::umount2(locked.c_str(), MNT_DETACH);
+    ::chmod(locked.c_str(), 0755);
+    set_abort_alert_answerer(nullptr);
+    const std::string log = testsupport::read_file(t.path() + "/log.txt");
+    xer.close();
+    if (!mounted && ::geteuid() == 0) GTEST_SKIP() << "nothing here can refuse a deletion";
+    EXPECT_NE(log.find("I could not delete the partially installed copy of the Ventaro 9 demo at " + dest +
+                       ".\nError: "),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(w.text.rfind("The folder 'Ventaro 9 Demo' already exists", 0), 0u) << w.text;
+}
+
+// No desktop folder can be made: the home folder is proposed; with no home folder either nothing
+// is, never a folder relative to where the program runs, and the name the user types stays.
+TEST_F(DemoScreens, WithoutADesktopTheHomeFolderAndNeverARelativePath) {
+    const std::string old_home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    write_file(t.path() + "/a file", "not a folder");
+    setenv("XDG_DESKTOP_DIR", (t.path() + "/a file/Desktop").c_str(), 1);
+    ::mkdir((t.path() + "/home").c_str(), 0755);
+    setenv("HOME", (t.path() + "/home").c_str(), 1);
+    wizard_screen w = call(demo_pick_dest, 1);
+    EXPECT_EQ(dest_dir_path, t.path() + "/home/Ventaro 9 Demo/");
+    EXPECT_EQ(w.next_screen, demo_run_patch);
+
+    demo_screens_reset_for_test();
+    setenv("HOME", (t.path() + "/no home").c_str(), 1);
+    w = call(demo_pick_dest, 1);
+    EXPECT_EQ(dest_dir_path, "");
+    EXPECT_EQ(w.next_screen, nullptr);
+    EXPECT_EQ(w.text, "Please use Change Destination to pick a folder for the Ventaro 9 demo.");
+    demo_set_install_name_for_test("Mine");
+    for (int frame = 0; frame < 3; ++frame) call(demo_pick_dest, 0);
+    chooser_answers(t.path() + "/chosen");
+    ::mkdir((t.path() + "/chosen").c_str(), 0755);
+    w = call(demo_pick_dest, 0, 290, 203);
+    EXPECT_EQ(dest_dir_path, t.path() + "/chosen/Mine/");
+    EXPECT_EQ(w.next_screen, demo_run_patch);
+    setenv("HOME", old_home.c_str(), 1);
 }
 
 TEST_F(DemoScreens, FinishOffersTheLaunchOnlyAfterAnInstallWithoutError) {

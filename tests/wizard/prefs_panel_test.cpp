@@ -98,9 +98,9 @@ TEST_F(PrefsPanel, TheProxyPortNumberFollowsItsTextEveryFrame) {
         const char* text;
         int number;
     } rows[] = {
-        // Anything but a port from 1 to 65535 is refused and leaves no port set.
-        {"", 0},    {"8080", 8080},   {"0080", 80},   {"80a", 0},   {"-1", 0},   {" 80", 0},
-        {"65535", 65535}, {"65536", 0}, {"0", 0}, {"123456789", 0},     {"1234567890", 0},
+        // Anything but a port from 1 to 65535 is refused: the last real port stays.
+        {"", 0},    {"8080", 8080},   {"0080", 80},   {"80a", 80},   {"-1", 80},   {" 80", 80},
+        {"65535", 65535}, {"65536", 65535}, {"0", 65535}, {"123456789", 65535},     {"1234567890", 65535},
     };
     std::size_t row = 0;
     std::vector<int> seen;
@@ -119,6 +119,9 @@ TEST_F(PrefsPanel, TheProxyPortNumberFollowsItsTextEveryFrame) {
     ASSERT_GE(seen.size(), std::size(rows) + 1);
     EXPECT_EQ(seen[0], 0);   // the empty text of the first frame
     for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(seen[i + 1], rows[i].number) << rows[i].text;
+    // Closed on a refused text, the field goes back to the port in use.
+    EXPECT_EQ(http.proxy_port, "65535");
+    EXPECT_EQ(http.proxy_port_int, 65535);
 }
 
 TEST_F(PrefsPanel, ThePlatformPopupShowsMacintoshForAllPlatformsAndSetsTheChoice) {
@@ -170,10 +173,11 @@ TEST_F(PrefsPanel, WhatIsTypedAndTickedLastsInThePreferencesFileButNotThePlatfor
     } rows[] = {
         {"typed", "", "", "proxy.example.test", "8080", true, "proxy.example.test", "8080", 8080,
          "_log_actions 1\n_proxy_host proxy.example.test\n_proxy_port 8080\n_proxy_port_int 8080\n"},
+        // A refused port is not kept: the one before it is.
         {"replaced and cut at 65", "old.example", "3128", std::string(70, 'h'), "80a", false, std::string(65, 'h'),
-         "80a", 0,
+         "3128", 3128,
          "_log_actions 0\n_proxy_host hhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhh\n_proxy_port "
-         "80a\n_proxy_port_int 0\n"},
+         "3128\n_proxy_port_int 3128\n"},
         {"emptied", "old.example", "3128", "\b", "\b", false, "", "", 0, "_log_actions 0\n_proxy_port_int 0\n"},
     };
     for (const auto& r : rows) {
