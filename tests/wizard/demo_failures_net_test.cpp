@@ -2,6 +2,7 @@
 // calls them, against a loopback server that answers as a broken mirror would: the failing host,
 // its error and the seconds before the next try, from the first failure on; no percent while a
 // file's length is unknown.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -138,7 +139,10 @@ TEST_F(DemoFailures, InstallShowsNoPercentUntilTheLengthAndThenTheFailingServer)
     // The server fails: its line shows although nothing is installed yet.
     s.release_gate();
     w = until(demo_run_patch, [](const wizard_screen& w) { return !w.text.empty(); });
-    EXPECT_EQ(w.text, "m1.test: Server is not responding normally.  Will retry in 30 seconds.");
+    // The failure is read in this frame or the one before it (0.02 s earlier), as the machine's
+    // load has it: the countdown starts at 30 or has just passed 29.98.
+    EXPECT_THAT(w.text, testing::AnyOf("m1.test: Server is not responding normally.  Will retry in 30 seconds.",
+                                       "m1.test: Server is not responding normally.  Will retry in 29 seconds."));
     EXPECT_EQ(w.progress_text.find('-'), std::string::npos) << w.progress_text;
     xtim.real_time += 29.5f;
     EXPECT_EQ(call(demo_run_patch, 0).text, "m1.test: Server is not responding normally.  Will retry in 0 seconds.");
