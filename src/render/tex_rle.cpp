@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/memory.h"
+#include "render/rle_mix.h"
 
 namespace {
 
@@ -81,10 +82,7 @@ void TEX_pack_image_rle(const TEX_image_desc& desc, const unsigned char* pixels,
             }
         }
     }
-    // Always ended, also when the picture fills every row: a row skip after the last row would
-    // otherwise read past the stream.
-    (void)out_height;
-    out.push_back(0);
+    if (h < out_height) out.push_back(0);
     const size_t bytes = out.size() * sizeof(int32_t);
     stream = static_cast<unsigned char*>(xmalloc(static_cast<unsigned long>(std::max<size_t>(bytes, 1))));
     if (bytes) std::memcpy(stream, out.data(), bytes);
@@ -115,7 +113,8 @@ void TEX_unpack_image_rle(const unsigned char* stream, int skip_first, int skip_
             out += size_t(n) * 4;
             left -= length;
         }
-        at = skip_pixels(at, skip_per_row);
+        // Not after the last row: a stream that fills every row has no end word to stop on.
+        if (y + 1 < rows) at = skip_pixels(at, skip_per_row);
     }
 }
 
@@ -142,8 +141,23 @@ void TEX_unpack_composite_rle(const unsigned char* stream, int skip_first, int s
             out += size_t(n) * 4;
             left -= length;
         }
+        if (y + 1 == rows) return;
         at = skip_pixels(at, skip_per_row);
         if (*at == 0) return;
+    }
+}
+
+void TEX_unpack_multi_mix_rle(const unsigned char* base, const unsigned char* weights, int skip_first,
+                              int skip_per_row, int width, int rows, unsigned char* pixels, int* T0, int* T1,
+                              int* T2, int* T3, int* B) {
+    const int32_t* a = skip_pixels(reinterpret_cast<const int32_t*>(base), skip_first);
+    const int32_t* b = skip_pixels(reinterpret_cast<const int32_t*>(weights), skip_first);
+    for (int y = 0; y < rows; ++y) {
+        unpack_mix(a, b, reinterpret_cast<int32_t*>(pixels + int64_t(y) * width * 4), width, T0, T1, T2, T3, B);
+        if (y + 1 < rows) {
+            a = skip_pixels(a, skip_per_row);
+            b = skip_pixels(b, skip_per_row);
+        }
     }
 }
 
