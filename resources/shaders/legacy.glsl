@@ -1,5 +1,5 @@
 // The fixed-function look of plain textured drawing, one variant per combination of:
-//   FOG     1: linear fog by eye distance, with the fog colour, start and end of the GL state
+//   FOG     1: linear fog by eye depth, with the fog colour, start and end of the GL state
 //   NUM_TU  textures modulated into the colour: 0, 1 (u_tex0, unit 0) or 2 (u_tex1, unit 1 too)
 //   GAMMA   1: rendering into a linear (floating-point) target, so colours are decoded from the
 //           display gamma: u_gamma = (gamma, 1 / gamma)
@@ -31,7 +31,7 @@ void main()
 	gl_TexCoord[1] = gl_TextureMatrix[1] * gl_MultiTexCoord1;
 #endif
 #if FOG
-	float dist = length((gl_ModelViewMatrix * gl_Vertex).xyz);
+	float dist = abs((gl_ModelViewMatrix * gl_Vertex).z);
 	v_fog = clamp((gl_Fog.end - dist) * gl_Fog.scale, 0.0, 1.0);
 #endif
 }

@@ -234,11 +234,15 @@ void OGL_framebuffer::end_render() {
 
 void OGL_framebuffer::blit_to(OGL_framebuffer* dest, int, int, int) {
     const int dest_kind = dest ? dest->kind() : 0;
-    if (glExt.frameblit_avail && kind() == dest_kind && !gbuffer) {
-        if (dest && dest != mObjNow && !tman.tex_loaded(dest->tex_ref)) {
-            dest->begin_render(1);
-            dest->end_render();
-        }
+    // The driver's blit copies between framebuffer objects; a target whose picture came by the
+    // copy path (or with framebuffer objects off) has none to read from or write to.
+    bool fast = glExt.frameblit_avail && glExt.framebuf_avail && attached && kind() == dest_kind && !gbuffer;
+    if (fast && dest && dest != mObjNow && !tman.tex_loaded(dest->tex_ref)) {
+        dest->begin_render(1);
+        dest->end_render();
+    }
+    fast = fast && glExt.framebuf_avail && (!dest || dest->attached);
+    if (fast) {
         const GLint saved = get_int(GL_FRAMEBUFFER_BINDING_EXT);
         glExt.glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, fbo_id);
         glExt.glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, dest ? dest->fbo_id : 0);
