@@ -218,10 +218,12 @@ void map_a_buffer_the_driver_cannot_map(const std::string& folder) {
 }
 
 TEST_F(ChunkyBuffer, AFailedMappingIsACrashAlert) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Forked where it stands, so the crash's files land in this test's folder, which goes with it.
+    GTEST_FLAG_SET(death_test_style, "fast");
     testsupport::temp_dir tmp;
     EXPECT_DEATH(map_a_buffer_the_driver_cannot_map(tmp.path()),
                  "Ventaro has run out of video card memory. I was unable to shift the scenery.");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
 }
 
 }  // namespace

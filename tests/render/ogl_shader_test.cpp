@@ -331,13 +331,15 @@ void build_from(const std::string& folder, const char* vert, int compiles) {
 }
 
 TEST_F(Shaders, AMissingSourceOrAFailedFirstBuildQuits) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Forked where it stands, so the crash's files land in this test's folder, which goes with it.
+    GTEST_FLAG_SET(death_test_style, "fast");
     EXPECT_EXIT(build_from(tmp.path(), "nope.glsl", 1), ::testing::ExitedWithCode(0),
                 "We were unable to load the shader file: Resources//shaders/nope.glsl\n Re-run the Ventaro "
                 "installer/updater to correct this problem.");
     EXPECT_EXIT(build_from(tmp.path(), "v.glsl", 0), ::testing::ExitedWithCode(0),
                 "There was a problem processing a GLSL pixel shader. You may need to rerun the installer or update "
                 "your graphics drivers.\nResources//shaders/v.glsl Resources//shaders/f.glsl");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
 }
 
 }  // namespace

@@ -379,7 +379,8 @@ void record_bad_command(const std::string& folder, int type, bool indexed) {
 }
 
 TEST_F(Batches, LoopsPolygonsAndUnknownCommandsAreCrashAlerts) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Forked where it stands, so the crash's files land in this test's folder, which goes with it.
+    GTEST_FLAG_SET(death_test_style, "fast");
     testsupport::temp_dir tmp;
     for (const int type : {GL_LINE_LOOP, GL_POLYGON, -1, 10})
         EXPECT_DEATH(record_bad_command(tmp.path(), type, false), "Polygon or unknown command in XDL.") << type;
@@ -387,6 +388,7 @@ TEST_F(Batches, LoopsPolygonsAndUnknownCommandsAreCrashAlerts) {
         EXPECT_DEATH(record_bad_command(tmp.path(), type, true),
                      "Polygon or stripped primitive or unknown command in indexed XDL.")
             << type;
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
 }
 
 }  // namespace
