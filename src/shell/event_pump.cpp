@@ -10,6 +10,7 @@
 #include "core/shell_services.h"
 #include "core/thread_layer.h"
 #include "platform/events.h"
+#include "render/qtim.h"
 #include "render/tex_obj.h"
 #include "render/tman.h"
 #include "render/view.h"
@@ -64,6 +65,7 @@ frame_hooks_t frame_hooks{
             mbar.mbar_draw_menus();
         },
     .texture_warnings = &report_texture_failures,
+    .movie_per_frame = [] { qtim.mov_per_frame(); },
     .delete_textures = &TEX_obj::delete_some_texes,
 };
 
