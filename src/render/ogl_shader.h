@@ -21,6 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/stats.h"
 #include "render/gl_api.h"
 
 class xmap_class;
@@ -126,6 +127,8 @@ public:
 
 // The remote command's action: every program rebuilt, failures warning.
 void do_reload();
+// The remote command "Reload Pixel Shaders...", registered before main.
+extern UTL_remote_cmd cmd_do_pick_tex;
 // Writes one object's information log under a title, with the generated text it was given.
 void log_shader_obj(const std::string& title, const std::string& prefix_text, GLhandleARB obj);
 // The source OpenGL holds for a shader object.
