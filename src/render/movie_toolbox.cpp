@@ -8,6 +8,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
 
@@ -71,7 +72,9 @@ public:
         enc_->time_base = kTimeScale;
         enc_->flags |= AV_CODEC_FLAG_QSCALE;
         enc_->global_quality = FF_QP2LAMBDA * kQuality;
-        enc_->thread_count = 1;   // the recorder's own thread is the compressor
+        // Slices of a frame on every core: the compressor thread must keep up with the frame rate.
+        enc_->thread_count = 0;
+        enc_->thread_type = FF_THREAD_SLICE;
         int err = avcodec_open2(enc_, codec, nullptr);
         if (err < 0) return err;
         frame_->format = enc_->pix_fmt;
@@ -79,9 +82,19 @@ public:
         frame_->height = height;
         frame_->quality = enc_->global_quality;
         if ((err = av_frame_get_buffer(frame_, 0)) < 0) return err;
-        sws_ = sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUVJ420P, SWS_POINT, nullptr,
-                              nullptr, nullptr);
-        if (!sws_) return AVERROR(EINVAL);
+        // Full-range 4:2:0 as JPEG wants it, converted on every core as well.
+        sws_ = sws_alloc_context();
+        if (!sws_) return AVERROR(ENOMEM);
+        av_opt_set_int(sws_, "srcw", width, 0);
+        av_opt_set_int(sws_, "srch", height, 0);
+        av_opt_set_int(sws_, "src_format", AV_PIX_FMT_BGRA, 0);
+        av_opt_set_int(sws_, "dstw", width, 0);
+        av_opt_set_int(sws_, "dsth", height, 0);
+        av_opt_set_int(sws_, "dst_format", AV_PIX_FMT_YUV420P, 0);
+        av_opt_set_int(sws_, "dst_range", 1, 0);
+        av_opt_set_int(sws_, "sws_flags", SWS_POINT, 0);
+        av_opt_set_int(sws_, "threads", 0, 0);
+        if ((err = sws_init_context(sws_, nullptr, nullptr)) < 0) return err;
         if ((err = avcodec_parameters_from_context(stream_->codecpar, enc_)) < 0) return err;
         AVDictionary* options = nullptr;
         av_dict_set(&options, "video_track_timescale", "600", 0);
