@@ -27,6 +27,7 @@
 #include "platform/gl_window.h"
 #include "render/gl_api.h"
 #include "render/movie_toolbox.h"
+#include "render/movie_toolbox_counting.h"
 #include "render/ogl_extensions.h"
 #include "render/ogl_state.h"
 #include "render/qtim.h"
@@ -42,31 +43,6 @@ namespace {
 
 constexpr int kW = 800, kH = 600;
 using clock_type = std::chrono::steady_clock;
-
-// FFmpeg's toolbox with the frames written counted.
-class counting_toolbox : public movie_toolbox {
-public:
-    movie_toolbox& real = movie_toolbox_ffmpeg();
-    std::atomic<int> samples{0};
-    int enter() override { return real.enter(); }
-    void leave() override { real.leave(); }
-    int check_path(const std::string& p) override { return real.check_path(p); }
-    int create_file(const std::string& p) override { return real.create_file(p); }
-    int begin_edits(int w, int h) override { return real.begin_edits(w, h); }
-    int begin_compression(int w, int h) override { return real.begin_compression(w, h); }
-    int max_compressed_size(long* b) override { return real.max_compressed_size(b); }
-    int compress(const unsigned char* p, long* b) override { return real.compress(p, b); }
-    int add_sample(long b, int d) override {
-        const int err = real.add_sample(b, d);
-        ++samples;
-        return err;
-    }
-    void end_compression() override { real.end_compression(); }
-    int end_edits() override { return real.end_edits(); }
-    int insert_media() override { return real.insert_media(); }
-    int add_resource() override { return real.add_resource(); }
-    void close_file() override { real.close_file(); }
-};
 
 // A moving scene with smooth and sharp detail: shaded bands sliding by, and a grid of squares.
 void draw_scene(int frame) {
@@ -110,7 +86,7 @@ struct recorded {
 };
 
 // frames frames, each due; paced at 30 a second when asked. Through the stop handshake.
-recorded record(counting_toolbox& toolbox, int frames, bool paced) {
+recorded record(movie_toolbox_counting& toolbox, int frames, bool paced) {
     const int before = toolbox.samples;
     qtim_reset_frame_clock_for_test();
     qtim.mov_toggle(1);
@@ -205,7 +181,7 @@ int main() {
     char folder[] = "/tmp/ventaro-movie-bench.XXXXXX";
     if (!::mkdtemp(folder) || ::chdir(folder) != 0) return 1;
 
-    counting_toolbox toolbox;
+    movie_toolbox_counting toolbox(movie_toolbox_ffmpeg());
     qtim_set_toolbox_for_test(&toolbox);
     qtim.mov_dx = kW;
     qtim.mov_fps = 30;

@@ -87,9 +87,15 @@ void OGL_chunkybuffer::calc_offsets() {
     total = static_cast<int>(at);
 }
 
-void OGL_chunkybuffer::free_regions() {
+// Hands each chunk to `put` with the region it belongs to and the region's bytes before it,
+// freeing each chunk right after and each region after its last chunk.
+template <typename F>
+void OGL_chunkybuffer::consume(F put) {
     for (subregion_t* r = first; r;) {
+        unsigned long within = 0;
         for (chunk_t* c = r->first; c;) {
+            put(r, within, c);
+            within += static_cast<unsigned long>(used(c));
             chunk_t* next = c->next;
             xfree(c);
             c = next;
@@ -101,31 +107,17 @@ void OGL_chunkybuffer::free_regions() {
     first = last = nullptr;
 }
 
-// Hands each chunk's used bytes to `put` with their place in the packed block, freeing each chunk
-// right after and each region after its last chunk.
-template <typename F>
-void OGL_chunkybuffer::consume(F put) {
-    for (subregion_t* r = first; r;) {
-        unsigned long at = *r->offset_out;
-        for (chunk_t* c = r->first; c;) {
-            put(at, c);
-            at += static_cast<unsigned long>(used(c));
-            chunk_t* next = c->next;
-            xfree(c);
-            c = next;
-        }
-        subregion_t* next = r->next;
-        xfree(r);
-        r = next;
-    }
-    first = last = nullptr;
+void OGL_chunkybuffer::free_regions() {
+    consume([](const subregion_t*, unsigned long, const chunk_t*) {});
 }
 
 void OGL_chunkybuffer::finalize_mem() {
     calc_offsets();
     *g_mem_used.value += static_cast<float>(total);
     data = static_cast<unsigned char*>(xmalloc(static_cast<unsigned long>(total)));
-    consume([this](unsigned long at, chunk_t* c) { std::memcpy(data + at, c->data(), static_cast<std::size_t>(used(c))); });
+    consume([this](const subregion_t* r, unsigned long within, chunk_t* c) {
+        std::memcpy(data + *r->offset_out + within, c->data(), static_cast<std::size_t>(used(c)));
+    });
 }
 
 void OGL_chunkybuffer::finalize_vbo(int static_use) {
@@ -143,8 +135,9 @@ void OGL_chunkybuffer::finalize_vbo(int static_use) {
     glExt.glBindBufferARB(GL_ARRAY_BUFFER_ARB, vbo);
     glExt.glBufferDataARB(GL_ARRAY_BUFFER_ARB, total, nullptr, static_use ? GL_STATIC_DRAW_ARB : GL_STREAM_DRAW_ARB);
     data = nullptr;
-    consume([](unsigned long at, chunk_t* c) {
-        glExt.glBufferSubDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLintptrARB>(at), used(c), c->data());
+    consume([](const subregion_t* r, unsigned long within, chunk_t* c) {
+        glExt.glBufferSubDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLintptrARB>(*r->offset_out + within), used(c),
+                                 c->data());
     });
     glExt.glBindBufferARB(GL_ARRAY_BUFFER_ARB, static_cast<GLuint>(was_bound));
 }

@@ -21,13 +21,7 @@ constexpr int kSide = 32;
 
 GLuint flat_texture(unsigned char r, unsigned char g, unsigned char b) {
     const unsigned char px[16] = {r, g, b, 255, r, g, b, 255, r, g, b, 255, r, g, b, 255};
-    GLuint name = 0;
-    gl.glGenTextures(1, &name);
-    gl.glBindTexture(GL_TEXTURE_2D, name);
-    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px);
-    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    return name;
+    return offscreen::texture_2x2(px);
 }
 
 // One quad over the window at depth z, facing +z, coloured c, with texture coordinates on units 0 and 1.

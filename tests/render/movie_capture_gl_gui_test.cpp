@@ -21,19 +21,7 @@ constexpr int kW = 200, kH = 150;
 using moviefake::wait_for;
 
 // Frame k: the top half (R = 20k, G = 255, B = 0), the bottom half (20k, 0, 255).
-void draw_frame(int k) {
-    offscreen::pixel_view(kW, kH);
-    OGL_setstate(1, 0, 1, 0, 1, 1);
-    gl.glClearColor(static_cast<float>(20 * k) / 255.0f, 0, 1, 1);
-    gl.glClear(GL_COLOR_BUFFER_BIT);
-    gl.glColor3ub(static_cast<GLubyte>(20 * k), 255, 0);
-    gl.glBegin(GL_QUADS);
-    gl.glVertex2f(0, kH / 2);
-    gl.glVertex2f(0, kH);
-    gl.glVertex2f(kW, kH);
-    gl.glVertex2f(kW, kH / 2);
-    gl.glEnd();
-}
+void draw_frame(int k) { offscreen::top_and_bottom(kW, kH, {20 * k, 255, 0}, {20 * k, 0, 255}); }
 
 // A frame's first pixel as the recorder hands it on: bytes blue, green, red, alpha.
 uint32_t bgra(int r, int g, int b) {

@@ -15,6 +15,7 @@
 #include "offscreen_gl.h"
 #include "platform/gl_window.h"
 #include "render/movie_toolbox.h"
+#include "render/movie_toolbox_counting.h"
 #include "render/ogl_state.h"
 #include "render/qtim.h"
 #include "support/gui_window.h"
@@ -25,45 +26,8 @@ namespace {
 
 constexpr int kW = 800, kH = 600;
 
-// FFmpeg's toolbox with the samples written counted, so the test knows when the compressor is done.
-class counting_toolbox : public movie_toolbox {
-public:
-    movie_toolbox& real = movie_toolbox_ffmpeg();
-    std::atomic<int> samples{0};
-    int enter() override { return real.enter(); }
-    void leave() override { real.leave(); }
-    int check_path(const std::string& p) override { return real.check_path(p); }
-    int create_file(const std::string& p) override { return real.create_file(p); }
-    int begin_edits(int w, int h) override { return real.begin_edits(w, h); }
-    int begin_compression(int w, int h) override { return real.begin_compression(w, h); }
-    int max_compressed_size(long* b) override { return real.max_compressed_size(b); }
-    int compress(const unsigned char* p, long* b) override { return real.compress(p, b); }
-    int add_sample(long b, int d) override {
-        const int err = real.add_sample(b, d);
-        ++samples;
-        return err;
-    }
-    void end_compression() override { real.end_compression(); }
-    int end_edits() override { return real.end_edits(); }
-    int insert_media() override { return real.insert_media(); }
-    int add_resource() override { return real.add_resource(); }
-    void close_file() override { real.close_file(); }
-};
-
 // Frame k: the top half green, the bottom half red, both with 8k of blue.
-void draw_frame(int k) {
-    offscreen::pixel_view(kW, kH);
-    OGL_setstate(1, 0, 1, 0, 1, 1);
-    gl.glClearColor(1, 0, static_cast<float>(8 * k) / 255.0f, 1);
-    gl.glClear(GL_COLOR_BUFFER_BIT);
-    gl.glColor3ub(0, 255, static_cast<GLubyte>(8 * k));
-    gl.glBegin(GL_QUADS);
-    gl.glVertex2f(0, kH / 2);
-    gl.glVertex2f(0, kH);
-    gl.glVertex2f(kW, kH);
-    gl.glVertex2f(kW, kH / 2);
-    gl.glEnd();
-}
+void draw_frame(int k) { offscreen::top_and_bottom(kW, kH, {0, 255, 8 * k}, {255, 0, 8 * k}); }
 
 TEST(MovieFile, ARecordingBecomesAMotionJpegMovie) {
     testsupport::xvfb server;
@@ -80,7 +44,7 @@ TEST(MovieFile, ARecordingBecomesAMotionJpegMovie) {
     char was[PATH_MAX] = {};
     ASSERT_NE(::getcwd(was, sizeof was), nullptr);
     ASSERT_EQ(::chdir(tmp.path().c_str()), 0);
-    counting_toolbox toolbox;
+    movie_toolbox_counting toolbox(movie_toolbox_ffmpeg());
     qtim_set_toolbox_for_test(&toolbox);
     qtim_reset_frame_clock_for_test();
     qtim.mov_dx = 320;

@@ -9,6 +9,7 @@
 #include "platform/gl_window.h"
 #include "render/gl_api.h"
 #include "render/ogl_extensions.h"
+#include "render/ogl_state.h"
 #include "render/renderer_options.h"
 #include "render/tex_scratch.h"
 #include "render/tman.h"
@@ -57,6 +58,38 @@ inline void pixel_view(int w, int h) {
     gl.glOrtho(0, w, 0, h, -10, 10);
     gl.glMatrixMode(GL_MODELVIEW);
     gl.glLoadIdentity();
+}
+
+// A 2 x 2 RGBA texture with nearest filtering, bound on the current unit: the texels bottom row
+// first, left to right.
+inline GLuint texture_2x2(const unsigned char (&texels)[16]) {
+    GLuint name = 0;
+    gl.glGenTextures(1, &name);
+    gl.glBindTexture(GL_TEXTURE_2D, name);
+    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    return name;
+}
+
+struct colour8 {
+    int r, g, b;
+};
+
+// The w x h drawable in two colours: the upper half top, the lower half bottom.
+inline void top_and_bottom(int w, int h, colour8 top, colour8 bottom) {
+    pixel_view(w, h);
+    OGL_setstate(1, 0, 1, 0, 1, 1);
+    gl.glClearColor(static_cast<float>(bottom.r) / 255.0f, static_cast<float>(bottom.g) / 255.0f,
+                    static_cast<float>(bottom.b) / 255.0f, 1);
+    gl.glClear(GL_COLOR_BUFFER_BIT);
+    gl.glColor3ub(static_cast<GLubyte>(top.r), static_cast<GLubyte>(top.g), static_cast<GLubyte>(top.b));
+    gl.glBegin(GL_QUADS);
+    gl.glVertex2f(0, static_cast<float>(h / 2));
+    gl.glVertex2f(0, static_cast<float>(h));
+    gl.glVertex2f(static_cast<float>(w), static_cast<float>(h));
+    gl.glVertex2f(static_cast<float>(w), static_cast<float>(h / 2));
+    gl.glEnd();
 }
 
 }  // namespace offscreen

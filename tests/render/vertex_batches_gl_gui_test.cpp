@@ -100,12 +100,7 @@ TEST_F(BatchesOnMesa, PackedBatchesDrawFromBufferObjectsAndMemory) {
 
 TEST_F(BatchesOnMesa, TextureCoordinatesReachTheirUnit) {
     const unsigned char px[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
-    GLuint tex = 0;
-    gl.glGenTextures(1, &tex);
-    gl.glBindTexture(GL_TEXTURE_2D, tex);
-    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px);
-    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    GLuint tex = offscreen::texture_2x2(px);
     gl.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     TEX_reset_bind();
     OGL_setstate(1, 1, 1, 0, 1, 1);
