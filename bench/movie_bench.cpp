@@ -4,7 +4,8 @@
 //   flat out  - frames as fast as the loop goes, every frame due: movie frames written per second
 //               of wall time (captures with no free buffer are dropped);
 //   at 30 fps - ten seconds paced at 30 frames a second: frames dropped;
-// and ffmpeg grabbing the window while this program keeps drawing it: flat out (-framerate 1000,
+// (and the same loop not recording, for reference), and ffmpeg grabbing the window while this
+// program keeps drawing it: flat out (-framerate 1000,
 // 300 frames, wall time) and at 30 fps for ten seconds (its own drop count). Both sides write
 // 4:2:0 JPEG at quantiser scale 3.
 // Prints one line per measurement; bench/movie.sh starts the X server and runs it three times.
@@ -189,6 +190,16 @@ int main() {
         draw_scene(f);
         qtim.mov_per_frame();
     }
+
+    // The reference for the loop itself: the scene drawn and swapped, nothing recorded.
+    const auto idle0 = clock_type::now();
+    for (int f = 0; f < 300; ++f) {
+        draw_scene(f);
+        xtim.frame_period = 1.0f / 30.0f;
+        qtim.mov_per_frame();
+    }
+    gl.glFinish();
+    std::printf("not recording     : 300 frames drawn and swapped at %6.1f frames/s\n", 300 / seconds_since(idle0));
 
     const recorded flat = record(toolbox, 300, false);
     std::printf("recorder flat out : %3d frames in %5.2f s, %3d written, %3d dropped: %6.1f movie frames/s (loop %6.1f frames/s)\n",
