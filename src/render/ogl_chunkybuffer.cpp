@@ -55,7 +55,6 @@ void OGL_bind_vbo_ind(unsigned long name) {
 
 void OGL_bind_vbo_forget_for_test() { last_vbo = last_vbo_ind = 0; }
 float OGL_bind_vbo_count() { return num_xdl_group_bind ? *num_xdl_group_bind->value : 0.0f; }
-float OGL_bind_vbo_ind_count() { return num_xdl_group_bind_ind ? *num_xdl_group_bind_ind->value : 0.0f; }
 
 subregion_t* OGL_chunkybuffer::new_subregion(unsigned long* offset_out, unsigned long* size_out, int alignment) {
     auto* r = static_cast<subregion_t*>(xmalloc(sizeof(subregion_t)));

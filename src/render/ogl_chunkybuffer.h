@@ -73,6 +73,5 @@ extern UTL_stat g_mem_used;   // "memory/chunky_buffers": bytes in packed blocks
 
 // Test seam: both binding caches back to 0, as at start.
 void OGL_bind_vbo_forget_for_test();
-// The per-frame bind counters (0 until their first bind).
+// The array-buffer bind counter this frame (0 until its first bind).
 float OGL_bind_vbo_count();
-float OGL_bind_vbo_ind_count();

@@ -40,7 +40,6 @@ unsigned char* qt_array = nullptr;
 unsigned pbo_id = 0;
 int pbo_has_data = 0;
 int gCurrentMovie = 0;
-std::string gMovieName;
 
 namespace {
 
@@ -94,7 +93,6 @@ bool open_movie() {
     if ((err = tb.create_file(name)) != 0)
         mov_alert("Could not CreateMovieFile to file: " + name, "(CreateMovieFile failed)", "", err);
     gCurrentMovie = 1;
-    gMovieName = name;
     if ((err = tb.begin_edits(qtim.mov_dx, qtim.mov_dy)) != 0)
         mov_alert("Could not BeginMediaEdits.", name, "(BeginMediaEdits failed)", err);
     if ((err = tb.begin_compression(qtim.mov_dx, qtim.mov_dy)) != 0)

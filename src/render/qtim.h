@@ -62,7 +62,6 @@ extern unsigned char* qt_array;
 extern unsigned pbo_id;
 extern int pbo_has_data;
 extern int gCurrentMovie;   // 1 while a movie is open
-extern std::string gMovieName;
 
 void mov_startrecord();
 void mov_stoprecord();
