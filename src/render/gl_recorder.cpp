@@ -144,6 +144,49 @@ void APIENTRY ans_glGetProgramivARB(GLenum target, GLenum pname, GLint* out) {
     *out = it == g_rec->program_limits.end() ? 0 : it->second;
 }
 
+void* APIENTRY ans_glMapBufferARB(GLenum target, GLenum access) {
+    record("glMapBufferARB", "EE", std::make_tuple(target, access));
+    return g_rec->map_pointer;
+}
+
+GLhandleARB APIENTRY ans_glCreateProgramObjectARB() {
+    record("glCreateProgramObjectARB", "", std::make_tuple());
+    return g_rec->next_name++;
+}
+
+GLhandleARB APIENTRY ans_glCreateShaderObjectARB(GLenum type) {
+    record("glCreateShaderObjectARB", "E", std::make_tuple(type));
+    return g_rec->next_name++;
+}
+
+void APIENTRY ans_glShaderSourceARB(GLhandleARB obj, GLsizei count, const GLcharARB** strings, const GLint* lengths) {
+    record("glShaderSourceARB", "UIPP", std::make_tuple(obj, count, strings, lengths));
+    std::string joined;
+    for (GLsizei i = 0; i < count; ++i)
+        joined += lengths ? std::string(strings[i], static_cast<std::size_t>(lengths[i])) : std::string(strings[i]);
+    g_rec->shader_sources.push_back(joined);
+}
+
+void APIENTRY ans_glGetObjectParameterivARB(GLhandleARB obj, GLenum pname, GLint* out) {
+    record("glGetObjectParameterivARB", "UEP", std::make_tuple(obj, pname, out));
+    const auto it = g_rec->object_params.find(pname);
+    *out = it == g_rec->object_params.end() ? 1 : it->second;
+}
+
+template <const char* Name>
+GLint APIENTRY ans_location(GLhandleARB program, const GLcharARB* name) {
+    record(Name, "UP", std::make_tuple(program, name));
+    const auto it = g_rec->locations.find(name);
+    return it == g_rec->locations.end() ? -1 : it->second;
+}
+constexpr char kUniformLocation[] = "glGetUniformLocationARB";
+constexpr char kAttribLocation[] = "glGetAttribLocationARB";
+
+GLenum APIENTRY ans_glCheckFramebufferStatusEXT(GLenum target) {
+    record("glCheckFramebufferStatusEXT", "E", std::make_tuple(target));
+    return g_rec->framebuffer_status;
+}
+
 const std::unordered_map<std::string, gl_proc_t>& stubs() {
     static const std::unordered_map<std::string, gl_proc_t> m = [] {
         std::unordered_map<std::string, gl_proc_t> s;
@@ -166,6 +209,14 @@ const std::unordered_map<std::string, gl_proc_t>& stubs() {
         s["glGenFramebuffersEXT"] = reinterpret_cast<gl_proc_t>(&ans_gen<kGenFramebuffersEXT>);
         s["glGenRenderbuffersEXT"] = reinterpret_cast<gl_proc_t>(&ans_gen<kGenRenderbuffersEXT>);
         s["glGetProgramivARB"] = reinterpret_cast<gl_proc_t>(&ans_glGetProgramivARB);
+        s["glMapBufferARB"] = reinterpret_cast<gl_proc_t>(&ans_glMapBufferARB);
+        s["glCreateProgramObjectARB"] = reinterpret_cast<gl_proc_t>(&ans_glCreateProgramObjectARB);
+        s["glCreateShaderObjectARB"] = reinterpret_cast<gl_proc_t>(&ans_glCreateShaderObjectARB);
+        s["glShaderSourceARB"] = reinterpret_cast<gl_proc_t>(&ans_glShaderSourceARB);
+        s["glGetObjectParameterivARB"] = reinterpret_cast<gl_proc_t>(&ans_glGetObjectParameterivARB);
+        s["glGetUniformLocationARB"] = reinterpret_cast<gl_proc_t>(&ans_location<kUniformLocation>);
+        s["glGetAttribLocationARB"] = reinterpret_cast<gl_proc_t>(&ans_location<kAttribLocation>);
+        s["glCheckFramebufferStatusEXT"] = reinterpret_cast<gl_proc_t>(&ans_glCheckFramebufferStatusEXT);
         return s;
     }();
     return m;
@@ -236,7 +287,15 @@ const enum_name kEnumNames[] = {
     N(GL_MAX_PROGRAM_NATIVE_TEX_INDIRECTIONS_ARB),
     N(GL_ARRAY_BUFFER_ARB), N(GL_ELEMENT_ARRAY_BUFFER_ARB), N(GL_PIXEL_PACK_BUFFER_ARB),
     N(GL_PIXEL_UNPACK_BUFFER_ARB), N(GL_STATIC_DRAW_ARB), N(GL_DYNAMIC_DRAW_ARB), N(GL_STREAM_DRAW_ARB),
-    N(GL_WRITE_ONLY_ARB), N(GL_READ_ONLY_ARB),
+    N(GL_WRITE_ONLY_ARB), N(GL_READ_ONLY_ARB), N(GL_READ_WRITE_ARB), N(GL_ARRAY_BUFFER_BINDING_ARB),
+    N(GL_DYNAMIC_READ_ARB), N(GL_PIXEL_PACK_BUFFER_BINDING_ARB),
+    N(GL_VERTEX_SHADER_ARB), N(GL_FRAGMENT_SHADER_ARB), N(GL_GEOMETRY_SHADER_EXT),
+    N(GL_OBJECT_COMPILE_STATUS_ARB), N(GL_OBJECT_LINK_STATUS_ARB), N(GL_OBJECT_INFO_LOG_LENGTH_ARB),
+    N(GL_OBJECT_SHADER_SOURCE_LENGTH_ARB), N(GL_GEOMETRY_VERTICES_OUT_EXT), N(GL_GEOMETRY_INPUT_TYPE_EXT),
+    N(GL_GEOMETRY_OUTPUT_TYPE_EXT), N(GL_VIEWPORT_BIT), N(GL_CLIENT_ACTIVE_TEXTURE),
+    N(GL_READ_FRAMEBUFFER_EXT), N(GL_DRAW_FRAMEBUFFER_EXT), N(GL_FRAMEBUFFER_BINDING_EXT),
+    N(GL_DEPTH24_STENCIL8_EXT), N(GL_STENCIL_ATTACHMENT_EXT), N(GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT),
+    N(GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE_EXT), N(GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME_EXT),
     N(GL_FRAMEBUFFER_EXT), N(GL_RENDERBUFFER_EXT), N(GL_COLOR_ATTACHMENT0_EXT), N(GL_COLOR_ATTACHMENT1_EXT),
     N(GL_COLOR_ATTACHMENT2_EXT), N(GL_COLOR_ATTACHMENT3_EXT), N(GL_DEPTH_ATTACHMENT_EXT),
     N(GL_FRAMEBUFFER_COMPLETE_EXT),

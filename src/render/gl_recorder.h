@@ -27,7 +27,12 @@ public:
     std::map<GLenum, GLint> program_limits;                // glGetProgramivARB answers by pname; absent: 0
     std::set<std::string> missing;                         // entry points the fake library lacks
     std::vector<GLenum> errors;                            // glGetError answers these, then GL_NO_ERROR
-    GLuint next_name = 1;                                  // names handed out by glGen*
+    GLuint next_name = 1;                                  // names handed out by glGen* and glCreate*
+    void* map_pointer = nullptr;                           // what glMapBufferARB answers
+    std::map<std::string, GLint> locations;                // glGet{Uniform,Attrib}LocationARB by name; absent: -1
+    std::map<GLenum, GLint> object_params;                 // glGetObjectParameterivARB by pname; absent: 1
+    GLenum framebuffer_status = GL_FRAMEBUFFER_COMPLETE_EXT;   // glCheckFramebufferStatusEXT
+    std::vector<std::string> shader_sources;               // each glShaderSourceARB's strings, joined
 
     // The calls so far, leaving the list empty.
     std::vector<std::string> take();

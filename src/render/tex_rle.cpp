@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/memory.h"
+#include "render/rle_mix.h"
 
 namespace {
 
@@ -43,15 +45,20 @@ void blend(unsigned char* d, int32_t source, int opacity) {
 
 void TEX_pack_image_rle(const TEX_image_desc& desc, const unsigned char* pixels, int out_width, int out_height,
                         int tile_width, unsigned char*& stream) {
-    std::vector<int32_t> out;
     const int w = desc.width, h = desc.height;
     const int64_t stride = int64_t(w) * 4 + (desc.row_padding / 4) * 4;
     const int segments = tile_width > 0 ? out_width / tile_width : 0;
+    // A segment never takes more than its pixels plus one header, plus the two words of its
+    // padding run, so the stream is written into room of that size and then copied out exactly.
+    const size_t most = size_t(std::max(h, 0)) * size_t(segments) * size_t(std::max(tile_width, 0) + 3) + 1;
+    std::unique_ptr<int32_t[]> room(new int32_t[most]);
+    int32_t* out = room.get();
     for (int y = 0; y < h; ++y) {
         const unsigned char* row = pixels + stride * y;
         auto literal = [&](int from, int to) {
-            out.push_back(to - from);
-            for (int x = from; x < to; ++x) out.push_back(pixel_at(row, x));
+            *out++ = to - from;
+            std::memcpy(out, row + int64_t(from) * 4, size_t(to - from) * 4);
+            out += to - from;
         };
         for (int k = 0; k < segments; ++k) {
             int s = k * tile_width;
@@ -60,34 +67,36 @@ void TEX_pack_image_rle(const TEX_image_desc& desc, const unsigned char* pixels,
             while (s < e) {
                 // A repeat run needs three equal pixels; a pair stays inside a literal run.
                 int r = s;
-                while (r < e - 2 && !(pixel_at(row, r) == pixel_at(row, r + 1) &&
-                                      pixel_at(row, r) == pixel_at(row, r + 2)))
+                int32_t a = r < e ? pixel_at(row, r) : 0, b = r + 1 < e ? pixel_at(row, r + 1) : 0;
+                while (r < e - 2) {
+                    const int32_t c = pixel_at(row, r + 2);
+                    if (a == b && b == c) break;
+                    a = b;
+                    b = c;
                     ++r;
+                }
                 if (r >= e - 2) {
                     literal(s, e);
                     break;
                 }
                 if (r > s) literal(s, r);
                 const int32_t v = pixel_at(row, r);
-                int t = r;
+                int t = r + 3;
                 while (t < e && pixel_at(row, t) == v) ++t;
-                out.push_back(-(t - r));
-                out.push_back(v);
+                *out++ = -(t - r);
+                *out++ = v;
                 s = t;
             }
             if (pad > 0) {
-                out.push_back(-pad);
-                out.push_back(0);
+                *out++ = -pad;
+                *out++ = 0;
             }
         }
     }
-    // Always ended, also when the picture fills every row: a row skip after the last row would
-    // otherwise read past the stream.
-    (void)out_height;
-    out.push_back(0);
-    const size_t bytes = out.size() * sizeof(int32_t);
+    if (h < out_height) *out++ = 0;
+    const size_t bytes = size_t(out - room.get()) * sizeof(int32_t);
     stream = static_cast<unsigned char*>(xmalloc(static_cast<unsigned long>(std::max<size_t>(bytes, 1))));
-    if (bytes) std::memcpy(stream, out.data(), bytes);
+    if (bytes) std::memcpy(stream, room.get(), bytes);
 }
 
 void TEX_unpack_image_rle(const unsigned char* stream, int skip_first, int skip_per_row, int width, int rows,
@@ -115,7 +124,8 @@ void TEX_unpack_image_rle(const unsigned char* stream, int skip_first, int skip_
             out += size_t(n) * 4;
             left -= length;
         }
-        at = skip_pixels(at, skip_per_row);
+        // Not after the last row: a stream that fills every row has no end word to stop on.
+        if (y + 1 < rows) at = skip_pixels(at, skip_per_row);
     }
 }
 
@@ -142,8 +152,23 @@ void TEX_unpack_composite_rle(const unsigned char* stream, int skip_first, int s
             out += size_t(n) * 4;
             left -= length;
         }
+        if (y + 1 == rows) return;
         at = skip_pixels(at, skip_per_row);
         if (*at == 0) return;
+    }
+}
+
+void TEX_unpack_multi_mix_rle(const unsigned char* base, const unsigned char* weights, int skip_first,
+                              int skip_per_row, int width, int rows, unsigned char* pixels, int* T0, int* T1,
+                              int* T2, int* T3, int* B) {
+    const int32_t* a = skip_pixels(reinterpret_cast<const int32_t*>(base), skip_first);
+    const int32_t* b = skip_pixels(reinterpret_cast<const int32_t*>(weights), skip_first);
+    for (int y = 0; y < rows; ++y) {
+        unpack_mix(a, b, reinterpret_cast<int32_t*>(pixels + int64_t(y) * width * 4), width, T0, T1, T2, T3, B);
+        if (y + 1 < rows) {
+            a = skip_pixels(a, skip_per_row);
+            b = skip_pixels(b, skip_per_row);
+        }
     }
 }
 

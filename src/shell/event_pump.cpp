@@ -10,6 +10,7 @@
 #include "core/shell_services.h"
 #include "core/thread_layer.h"
 #include "platform/events.h"
+#include "render/qtim.h"
 #include "render/tex_obj.h"
 #include "render/tman.h"
 #include "render/view.h"
@@ -66,6 +67,7 @@ frame_hooks_t frame_hooks{
         },
     .texture_warnings = &report_texture_failures,
     .close_boxes_lit = [] { BTN_zap_boxes(1); },
+    .movie_per_frame = [] { qtim.mov_per_frame(); },
     .delete_textures = &TEX_obj::delete_some_texes,
 };
 

@@ -27,7 +27,8 @@ int APL_HandleCarbonEvent(const platform::input_event& event);
 void APL_add_scroll(int quarter_steps);
 
 // The places in a frame that later layers fill in. Each one empty does nothing, except the
-// frame's buffer swap, which is OGL_sbuff until the movie recorder takes it over.
+// frame's buffer swap, which is OGL_sbuff when no movie hook is set (the movie recorder's hook,
+// set here, swaps the buffers itself).
 struct frame_hooks_t {
     void (*app_update)() = nullptr;            // the application's frame (APP_update)
     int (*menu_in_any)() = nullptr;            // a menu is open and the mouse is over another title

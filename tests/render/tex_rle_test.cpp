@@ -30,22 +30,22 @@ TEX_image_desc desc_of(int w, int h, int padding = 0) {
     return d;
 }
 
-// Packs the pixels and returns the stream's words, counted by walking it, up to its end word.
+// Packs the pixels and returns the stream's words, counted by walking its runs over the picture's
+// rows, then the end word when the picture has fewer rows than the output.
 words pack(const std::vector<int32_t>& pixels, const TEX_image_desc& d, int W, int H, int T) {
     unsigned char* stream = nullptr;
     TEX_pack_image_rle(d, reinterpret_cast<const unsigned char*>(pixels.data()), W, H, T, stream);
     const auto* at = reinterpret_cast<const int32_t*>(stream);
     words out;
-    bool ended = false;
     for (int64_t pixels_left = int64_t(W) * d.height; pixels_left > 0;) {
         const int32_t n = *at++;
         out.push_back(n);
-        if ((ended = n == 0)) break;
+        if (n == 0) break;
         const int count = n > 0 ? n : 1;
         for (int i = 0; i < count; ++i) out.push_back(*at++);
         pixels_left -= n > 0 ? n : -n;
     }
-    if (!ended) out.push_back(*at);   // the end word
+    if (d.height < H) out.push_back(*at);
     xfree(stream);
     return out;
 }
@@ -60,12 +60,13 @@ TEST(RleCode, RepeatsNeedThreeEqualPixelsAndMissingPixelsAreOneZeroRun) {
         words expect;
     };
     const pack_case cases[] = {
-        {"a pair stays literal", {P, P, P, P, Q, R, R, S}, 8, 8, {-4, P, 4, Q, R, R, S, 0}},
-        {"second segment beyond the picture", {V, V, V, V, V, V, V, V}, 16, 8, {-8, V, -8, 0, 0}},
-        {"one wide segment half outside", {V, V, V, V, V, V, V, V}, 16, 16, {-8, V, -8, 0, 0}},
-        {"two-pixel segments are literal", {V, V, V, V}, 4, 2, {2, V, V, 2, V, V, 0}},
-        {"no run crosses a segment edge", {P, P, P, P, P, P}, 6, 3, {-3, P, -3, P, 0}},
-        {"literal before and after a repeat", {Q, P, P, P, R}, 5, 5, {1, Q, -3, P, 1, R, 0}},
+        {"a pair stays literal", {P, P, P, P, Q, R, R, S}, 8, 8, {-4, P, 4, Q, R, R, S}},
+        {"second segment beyond the picture", {V, V, V, V, V, V, V, V}, 16, 8, {-8, V, -8, 0}},
+        {"one wide segment half outside", {V, V, V, V, V, V, V, V}, 16, 16, {-8, V, -8, 0}},
+        {"two segments beyond, none ends the row", {V, V, V, V}, 16, 4, {-4, V, -4, 0, -4, 0, -4, 0}},
+        {"two-pixel segments are literal", {V, V, V, V}, 4, 2, {2, V, V, 2, V, V}},
+        {"no run crosses a segment edge", {P, P, P, P, P, P}, 6, 3, {-3, P, -3, P}},
+        {"literal before and after a repeat", {Q, P, P, P, R}, 5, 5, {1, Q, -3, P, 1, R}},
     };
     for (const pack_case& c : cases)
         EXPECT_EQ(pack(c.row, desc_of(int(c.row.size()), 1), c.W, 1, c.T), c.expect) << c.name;
@@ -81,11 +82,51 @@ TEST(RleCode, TilesUnpackOnTheirOwnAndRowPaddingIsSkipped) {
     TEX_pack_image_rle(desc_of(w, h, 8), reinterpret_cast<const unsigned char*>(picture.data()), 8, 4, 4, stream);
 
     // The 4 x 2 tile at tile column 1, tile row 1: skip 2 rows and one segment, 4 pixels a row.
-    // It is the last tile: its last row skip meets the end word instead of running off the stream.
+    // It is the last tile of a picture that fills every row, so the stream has no end word: no
+    // row skip may follow its last row.
     std::vector<int32_t> tile(8, -1);
     TEX_unpack_image_rle(stream, 2 * 8 + 4, 4, 4, 2, reinterpret_cast<unsigned char*>(tile.data()));
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; ++x) EXPECT_EQ(tile[size_t(y * 4 + x)], px(uint8_t(4 + x), uint8_t(2 + y), 0, 255));
+    xfree(stream);
+}
+
+// A picture of flat bands, noise and pairs, narrower than the packed width: every tile unpacks
+// to exactly its pixels (zero beyond the picture), and a blend at full opacity over zero agrees.
+TEST(RleCode, EveryTileOfAPackedPictureRoundTrips) {
+    const int w = 93, h = 40, W = 128, H = 48, T = 32;
+    std::vector<int32_t> picture(size_t(w) * h);
+    uint32_t seed = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            int32_t v = px(uint8_t(x / 7), uint8_t(y), 9, 255);   // runs of up to 7
+            if ((x + y) % 11 == 0) v = int32_t(seed | 0x01000000u);  // noise, never transparent
+            if (x % 23 == 5) v = picture[size_t(y * w + x - 1)];     // a pair or more
+            picture[size_t(y * w + x)] = v;
+        }
+    unsigned char* stream = nullptr;
+    TEX_pack_image_rle(desc_of(w, h), reinterpret_cast<const unsigned char*>(picture.data()), W, H, T, stream);
+    for (int ty = 0; ty < H / 8; ++ty)
+        for (int tx = 0; tx < W / T; ++tx) {
+            std::vector<int32_t> tile(size_t(T) * 8, -1), blended(size_t(T) * 8, 0);
+            const int skip = ty * 8 * W + tx * T;
+            TEX_unpack_image_rle(stream, skip, W - T, T, 8, reinterpret_cast<unsigned char*>(tile.data()));
+            TEX_unpack_composite_rle(stream, skip, W - T, T, 8, reinterpret_cast<unsigned char*>(blended.data()), 256);
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < T; ++x) {
+                    const int sx = tx * T + x, sy = ty * 8 + y;
+                    const int32_t want = sx < w && sy < h ? picture[size_t(sy * w + sx)] : 0;
+                    ASSERT_EQ(tile[size_t(y * T + x)], want) << "tile " << tx << "," << ty << " at " << x << "," << y;
+                    unsigned char b[4];
+                    std::memcpy(b, &blended[size_t(y * T + x)], 4);
+                    unsigned char p[4];
+                    std::memcpy(p, &want, 4);
+                    if (p[3] == 255) {
+                        ASSERT_EQ(std::vector<int>(b, b + 3), std::vector<int>(p, p + 3));
+                    }
+                }
+        }
     xfree(stream);
 }
 
