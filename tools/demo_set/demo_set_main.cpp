@@ -1,6 +1,7 @@
 // Makes the web demo's install set for local mirrors:
 //   ventaro_demo_set OUT_DIR MIRROR_HOST...
-// writes OUT_DIR/sets/<install name>/ (one zip per file and the zipped manifest), which every mirror
+// lays the demo's master folder out and builds its web set with the product's builder into
+// OUT_DIR/sets/<install name>/ (one zip per file and the zipped manifest), which every mirror
 // serves from its root, and OUT_DIR/list/serverlist9.txt naming the mirrors, which the server-list
 // host serves. The set is the same bytes on every run.
 #include <cstdio>
