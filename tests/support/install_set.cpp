@@ -113,18 +113,6 @@ private:
     std::set<std::string> deleted_;
 };
 
-void run_builder(int type, const std::string& master, const std::string& out, const std::string& previous,
-                 float disk_kb, int threads) {
-    const builder_run keep;
-    build_type = type;
-    src_fold = master;
-    dst_fold_base = out;
-    old_dir_path = previous;
-    disk_full_kb = disk_kb;
-    builder_threads = threads;
-    build_install_set();
-}
-
 }  // namespace
 
 std::vector<std::string> md5_hex_of_files(const std::vector<std::string>& paths) {
@@ -225,11 +213,23 @@ std::string previous_manifest_text(const install_set& set) {
     return text;
 }
 
+void build_from_master(int type, const std::string& master, const std::string& out, const std::string& previous,
+                       float disk_kb, int threads) {
+    const builder_run keep;
+    build_type = type;
+    src_fold = master;
+    dst_fold_base = out;
+    old_dir_path = previous;
+    disk_full_kb = disk_kb;
+    builder_threads = threads;
+    build_install_set();
+}
+
 void write_install_set(const std::string& root, const install_set& set) {
     temp_dir scratch;
     write_master(scratch / "master", set);
     write_file(scratch / "previous.txt", previous_manifest_text(set));
-    run_builder(0, scratch / "master/", scratch / "out/", scratch / "previous.txt", 7670000.0f, 0);
+    build_from_master(0, scratch / "master/", scratch / "out/", scratch / "previous.txt", 7670000.0f, 0);
     const std::string target = root + "/" + set.name;
     fs::remove_all(target);
     fs::create_directories(root);
@@ -240,7 +240,7 @@ void write_disc_set(const std::string& out, const install_set& set, float disk_f
     temp_dir scratch;
     write_master(scratch / "master", set);
     fs::create_directories(out);
-    run_builder(1, scratch / "master/", out + "/", "", disk_full_kb, threads);
+    build_from_master(1, scratch / "master/", out + "/", "", disk_full_kb, threads);
 }
 
 std::map<std::string, std::string> mac_copy_of(const install_set& set) {

@@ -50,6 +50,13 @@ void write_master(const std::string& folder, const install_set& set);
 // 2, ...); a header alone when no file has any.
 std::string previous_manifest_text(const install_set& set);
 
+// Runs the builder as a release would, with the engine's manifest model and install state put
+// back afterwards: build type 0 (web) or 1 (disc), from master/ into out/ (both ending in '/'),
+// with the previous manifest at previous (web sets), a disk full after disk_full_kb kilobytes
+// and threads workers (0: one per processor).
+void build_from_master(int type, const std::string& master, const std::string& out, const std::string& previous,
+                       float disk_full_kb = 7670000.0f, int threads = 0);
+
 // Builds the web set with the builder from the set's master folder and previous manifest, and
 // puts it at root/<name>/ in place of whatever was there. The builder names a web set after the
 // version string; a mirror publishes it under the install name its server list gives.
