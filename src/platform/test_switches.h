@@ -24,7 +24,12 @@
 //   VENTARO_TEST_SCREEN_LOG=1
 //       Once the first frame of each wizard screen is swapped, one line on standard output:
 //       "screen: <English title>", followed by " = <title shown>" when the language shows another.
-//       A screen without a title gives "screen: " alone.
+//       A screen without a title gives "screen: " alone. The install-set builder's program
+//       likewise writes "builder: <first line>" once each progress strip is swapped.
+//   VENTARO_TEST_BUILDER_KEY_WAIT=1
+//       The install-set builder's look for the quit key waits until a key goes down, instead of
+//       taking only what is queued: its progress strip stays on the screen until the test has
+//       seen it and presses a key.
 //
 // The OS-version override VENTARO_TEST_OS_VERSION of the memory front-end is read in
 // core/memory.cpp, which is below this layer's callers.
@@ -40,6 +45,7 @@ struct test_switches {
     std::string mount_table;      // empty: the system's
     bool report_start = false;
     bool screen_log = false;
+    bool builder_key_wait = false;
 };
 
 const test_switches& test_switches_now();
