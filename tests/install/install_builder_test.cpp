@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <functional>
 #include <map>
-#include <random>
 
 #include "files/archives.h"
 #include "files/error_codes.h"
@@ -17,13 +16,6 @@ namespace fs = std::filesystem;
 using namespace testsupport;
 
 namespace {
-
-std::string noise(size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(size, '\0');
-    for (auto& ch : s) ch = char(rng());
-    return s;
-}
 
 // The text of a zipped "directory.txt", unzipped by the engine's own reader.
 std::string manifest_in(const std::string& set_folder, const temp_dir& scratch) {
@@ -155,9 +147,9 @@ TEST_F(BuilderTest, TheWebManifestCarriesEachFilesHistoryFromThePreviousRelease)
 // The disc set's disks, scaled down a thousand times: archives of 5, 3 and 1 kilobytes against
 // a disk of 7.67.
 TEST_F(BuilderTest, ADiscSetEndsADiskWithTheFileThatTakesItPastItsSize) {
-    set.files = {{"Linux/a.bin", noise(5000, 1), false, {}},
-                 {"Linux/b.bin", noise(3000, 2), false, {}},
-                 {"Linux/c.bin", noise(1000, 3), false, {}}};
+    set.files = {{"Linux/a.bin", random_bytes(5000, 1), false, {}},
+                 {"Linux/b.bin", random_bytes(3000, 2), false, {}},
+                 {"Linux/c.bin", random_bytes(1000, 3), false, {}}};
     lay_out();
     testing::internal::CaptureStdout();
     build(1, 7.67f);
@@ -194,7 +186,7 @@ TEST_F(BuilderTest, ADiscSetEndsADiskWithTheFileThatTakesItPastItsSize) {
 TEST_F(BuilderTest, TheSetIsTheSameBytesWhateverTheNumberOfThreads) {
     for (int i = 0; i < 60; ++i)
         set.files.push_back({"All/Resources/data " + std::to_string(i % 4) + "/file " + std::to_string(i) + ".dat",
-                             i % 2 ? noise(size_t(i) * 700, unsigned(i)) : std::string(size_t(i) * 900, char('a' + i % 26)),
+                             i % 2 ? random_bytes(size_t(i) * 700, unsigned(i)) : std::string(size_t(i) * 900, char('a' + i % 26)),
                              false, {}});
     set.files[0].older = {"before"};
     lay_out();
@@ -253,6 +245,16 @@ TEST_F(BuilderTest, ReadyArchivesAreLinkedAndWindowsProgramsArePatchedFirst) {
     EXPECT_NE(text.find("FILE 0 2 100001 0 0 " + md5_hex(patched) + " Ventaro.exe\n"), std::string::npos) << text;
     ASSERT_EQ(zip_to_file(web_set() + "Windows/Ventaro.exe.zip", scratch.path() + "/", nullptr, 0), 0);
     EXPECT_EQ(read_file(scratch / "Ventaro.exe"), patched);
+}
+
+// Sizes are whole kilobytes of the byte count: a file of 2 GiB or more keeps its true size
+// instead of one cut to 32 bits (a sparse file, so nothing is written).
+TEST(BuilderSizes, AFileOfMoreThan4GiBKeepsItsSize) {
+    temp_dir t;
+    write_file(t / "big", "");
+    fs::resize_file(t / "big", 5000000123ULL);
+    EXPECT_EQ(file_bytes(t / "big"), 5000000123LL);
+    EXPECT_EQ(file_bytes(t.path()), -1);
 }
 
 std::vector<std::pair<std::string, std::string>> g_strips;
@@ -328,7 +330,7 @@ TEST_F(BuilderTest, EachInconsistencyOfTheBuildStopsItWithItsAlert) {
         // Folders are ready on six disks only.
         {"a disc set that needs a seventh disk", 1,
          [](BuilderTest& b) {
-             for (int i = 1; i <= 7; ++i) write_file(b.master() + "Linux/f" + std::to_string(i) + ".bin", noise(2500, unsigned(i)));
+             for (int i = 1; i <= 7; ++i) write_file(b.master() + "Linux/f" + std::to_string(i) + ".bin", random_bytes(2500, unsigned(i)));
              fs::create_directories(b.out());
          },
          {"I could not zip a file!", error_str(ENOENT), "{M}Linux/f7.bin", "{O}disk_6/Ventaro Meridian/Linux/f7.bin.zip"}},

@@ -34,13 +34,6 @@ using namespace testsupport;
 
 namespace {
 
-std::string random_bytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (auto& ch : s) ch = char(rng());
-    return s;
-}
-
 // The URLs each access-log line of a host asked for, in order.
 std::vector<std::string> requests_of(const std::string& log, const std::string& host) {
     std::vector<std::string> out;

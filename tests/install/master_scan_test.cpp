@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 #include <functional>
 
 #include "install/master_scan.h"
@@ -105,10 +106,12 @@ TEST_F(BuilderTest, HiddenNamesAndCvsFoldersPassAndTheGlobalSceneryIsOnlyNeededO
     write_file(master() + "All/Instructions/.notes copy.txt", "never listed, so never a copy");
     write_file(master() + "All/Resources/plugins/CVS/Entries", "kept by the version control");
     write_file(master() + "All/Resources/plugins/.DS_Store", "hidden");
+    write_file(master() + "All/Resources/bitmaps/interface/copy.png", "the copy button");
     fs::remove_all(master() + "All/Global Scenery");
     build(0);
     EXPECT_TRUE(fs::exists(web_set() + "directory.txt.zip"));
     EXPECT_TRUE(fs::exists(web_set() + "All/Resources/plugins/CVS/Entries.zip"));
+    EXPECT_TRUE(fs::exists(web_set() + "All/Resources/bitmaps/interface/copy.png.zip"));
     EXPECT_FALSE(fs::exists(web_set() + "All/Instructions/.notes copy.txt.zip"));
     EXPECT_EQ(std::count_if(comp_files.begin(), comp_files.end(),
                             [](const std::string& f) { return f.find("/.") != std::string::npos; }),
@@ -154,6 +157,13 @@ TEST_F(BuilderTest, ShippingRulesOfWebAndDiscSets) {
                 << r.path << (type == 0 ? " (web)" : " (disc)");
         }
     }
+    build_type = 2;
+    EXPECT_EXIT(
+        {
+            if (::chdir(t.path().c_str()) != 0) std::_Exit(9);
+            is_good_file(master() + "All/Aircraft/a.acf", 0, 0);
+        },
+        ::testing::KilledBySignal(SIGABRT), "I can not tell what type of install this is!");
     build_type = 0;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <set>
 #include <stdexcept>
 
@@ -114,6 +115,13 @@ private:
 };
 
 }  // namespace
+
+std::string random_bytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (auto& ch : s) ch = char(rng());
+    return s;
+}
 
 std::vector<std::string> md5_hex_of_files(const std::vector<std::string>& paths) {
     std::vector<std::string> out;

@@ -28,6 +28,9 @@ struct list_server {
     std::string label = "mirror";
 };
 
+// n bytes that do not compress, the same for the same seed.
+std::string random_bytes(size_t n, unsigned seed);
+
 // MD5 digests as 32 lower-case hex digits, computed by the system's md5sum (not our own code).
 std::string md5_hex(const std::string& bytes);
 std::vector<std::string> md5_hex_of_files(const std::vector<std::string>& paths);
