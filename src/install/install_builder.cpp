@@ -1,10 +1,8 @@
 #include "install/install_builder.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <memory>
 
 #include "core/number_text.h"
 #include "core/shared_constants.h"

@@ -52,12 +52,11 @@ bool ends_with(const std::string& s, const char* tail) {
 std::string all_fold() { return src_fold + ALL_str + "/"; }
 
 // The named paths of the master folder, below src_fold.
-const std::string kOrbits = std::string("Resources/") + "bitmaps/" + "Earth Orbit Textures/";
 std::string str_all_fold() { return all_fold(); }
 std::string str_pfc_fold() { return all_fold() + "install_pfc Aircraft/"; }
 std::string str_glo_fold() { return all_fold() + "Global Scenery/"; }
 std::string str_redt() { return all_fold() + "Resources/default scenery/900 red terrain/"; }
-std::string str_orbt() { return all_fold() + kOrbits; }
+std::string str_orbt() { return all_fold() + bmp_path + "Earth Orbit Textures/"; }
 std::string str_erth1() { return all_fold() + "Global Scenery/-global overlays-"; }
 std::string str_erth2() { return all_fold() + "Global Scenery/-global terrain-"; }
 std::string str_corvel() { return all_fold() + "Custom Scenery/DSF 900 Corvel World-Wide"; }
