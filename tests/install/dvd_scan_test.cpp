@@ -57,12 +57,14 @@ TEST_F(DvdScan, FindsTheVolumeNameAndManifest) {
 }
 
 TEST_F(DvdScan, KnownInstallNameOrOtherHeaderLeavesTheFileUnread) {
+    // The name already known is the disc's set, so the scan goes on to read its manifest.
     write_dvd("I\n900 version\nDVD\n\nVERSION Set 10\n");
-    install_name = "From the server list";
+    install_name = "Ventaro Meridian";
     UTIL_scan_dvd();
-    EXPECT_EQ(install_name, "From the server list");
+    EXPECT_EQ(install_name, "Ventaro Meridian");
     EXPECT_EQ(servers.size(), 1u);
 
+    stg.stage = 0;
     install_name = no_install_name;
     write_file(t / "Install DVD/dvd_version.txt", "I\n800 version\nDVD\n\nVERSION Set 10\n");
     UTIL_scan_dvd();
