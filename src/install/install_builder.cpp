@@ -118,8 +118,8 @@ void split_path(const std::string& path, std::string& folder, std::string& name)
 // The history's first (oldest) version carries the build's mark: 1 unseen, 0 seen.
 int& unseen_mark(file_history_struct& h) { return h.versions.front().install; }
 
-// What a worker needs to know of a file before it starts on it. A disc set's archives are made
-// on disk 0 and moved to their disk when the manifest reaches them.
+// What a worker needs to know of a file before it starts on it. A disc set's archive goes to the
+// disk current when the file is handed out, and moves to a later disk if the manifest puts it there.
 void first_result(comp_result& r) {
     const std::string rel = r.src.substr(src_fold.size());
     const std::string windows = src_fold + WIN_str + "/";
