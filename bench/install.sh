@@ -60,17 +60,17 @@ for kind in $sets; do
   make_set "$kind"
   dir="$work/$kind"
   list_set "$kind"
-  cat "$dir/one.zip" "$work/www/Bench $kind"/Ventaro/Resources/*/*.zip > /dev/null
+  cat "$dir/one.zip" "$work/www/Bench $kind"/All/Resources/*/*.zip > /dev/null
   for round in $(seq 1 "$rounds"); do
     for e in "${engines[@]}"; do
       read -r total install longest pass frames finish < <(engine "$e" "$dir") || { echo "engine run failed"; tail -20 "$work/logs/error.log"; exit 1; }
       # The installed copy must be the master copy, byte for byte.
-      diff -r "$dir/master/Ventaro/Resources" "$dir/engine dest/Resources" > /dev/null || { echo "the engine installed something else"; exit 1; }
+      same_resources "$dir/master" "$dir/engine dest" || { echo "the engine installed something else"; exit 1; }
       label=$([ "$e" = "$build" ] && echo engine || echo "compare")
       echo "$kind $round $label $total $install $longest $pass $frames $finish" >> "$summary"
     done
     c=$(curl_fetch "$dir")
-    [ "$(find "$dir/curl" -name '*.zip' | wc -l)" = "$count" ] || { echo "curl fetched the wrong number of archives"; exit 1; }
+    [ "$(find "$dir/curl" -name '*.zip' | wc -l)" = "$(grep -c '^url' "$dir/urls")" ] || { echo "curl fetched the wrong number of archives"; exit 1; }
     b=$(bsdtar_extract "$dir")
     echo "$kind $round reference $c $b" >> "$summary"
     rm -rf "$dir/curl" "$dir/bsdtar dest"

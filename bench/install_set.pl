@@ -1,16 +1,13 @@
 #!/usr/bin/perl
-# Writes one of bench/install.sh's install sets in one process (a process per file costs more than
-# the file here): the master copy, one zip per file on the mirror, the manifest with every file's
-# sizes and MD5, and curl's list of URLs, the files dealt to the three mirror names in turn.
-# Arguments: kind (1000, 20x10M or 10000x2k), master folder, mirror folder, manifest, URL list,
-# curl's output folder.
+# Writes the master folder of one of the install benchmarks' sets in one process (a process per
+# file costs more than the file here): the files under All/Resources/, and the plug-ins and
+# folders the builder demands of every master folder. The builder makes the set from it.
+# Arguments: kind (1000, 20x10M or 10000x2k), master folder.
 use strict;
 use warnings;
-use Digest::MD5 qw(md5_hex);
 use File::Path qw(make_path);
-use IO::Compress::Zip qw(zip $ZipError :zip_method);
 
-my ($kind, $master, $mirror, $manifest, $urls, $curl_out) = @ARGV;
+my ($kind, $master) = @ARGV;
 my %count = ('1000' => 1000, '20x10M' => 20, '10000x2k' => 10000);
 die "unknown set $kind\n" unless exists $count{$kind};
 my $count = $count{$kind};
@@ -22,14 +19,25 @@ sub size_of {
     return 2000;
 }
 
+sub write_file {
+    my ($path, $bytes) = @_;
+    open(my $f, '>:raw', $path) or die "$path: $!";
+    print $f $bytes;
+    close($f) or die "$path: $!";
+}
+
+make_path(map { "$master/$_" } 'Macintosh', 'Windows', 'Linux', 'All/Instructions', 'All/Weapons', 'All/Airfoils',
+          'All/Aircraft', 'All/Output', 'All/Custom Scenery', 'All/Resources/plugins/PluginAdmin',
+          'All/Resources/plugins/VNLM.framework', 'All/Resources/plugins/VNWidgets.framework');
+for my $plugin ('Commands.txt', 'DataRefs.txt', 'PluginAdmin/lin.vnp', 'PluginAdmin/mac.vnp', 'PluginAdmin/win.vnp',
+                'VNLM.dll', 'VNLM.framework/VNLM', 'VNLM.shlb', 'VNLM.so', 'VNWidgets.dll',
+                'VNWidgets.framework/VNWidgets', 'VNWidgets.shlb', 'VNWidgets.so') {
+    write_file("$master/All/Resources/plugins/$plugin", "stand-in for $plugin\n");
+}
+
 open(my $random, '<:raw', '/dev/urandom') or die "urandom: $!";
-open(my $dir, '>', $manifest) or die "$manifest: $!";
-open(my $list, '>', $urls) or die "$urls: $!";
-print $dir "I\n900 version\nINSTALLER\n\n";
-(my $set_name = $mirror) =~ s{.*/}{};
 for my $i (0 .. $count - 1) {
-    my $folder = "Ventaro/Resources/folder " . int($i / 50) . "/";
-    my $name = "file $i.dat";
+    my $folder = "All/Resources/folder " . int($i / 50) . "/";
     my $size = size_of($i);
     my $bytes;
     if ($i % 3 == 0) {
@@ -38,17 +46,6 @@ for my $i (0 .. $count - 1) {
         my $line = "line $i of some text for the installer benchmark\n";
         $bytes = substr($line x (int($size / length($line)) + 1), 0, $size);
     }
-    make_path("$master/$folder", "$mirror/$folder");
-    open(my $f, '>:raw', "$master/$folder$name") or die "$name: $!";
-    print $f $bytes;
-    close($f) or die "$name: $!";
-    my $zip = "$mirror/$folder$name.zip";
-    zip(\$bytes => $zip, Name => $name, Method => ZIP_CM_DEFLATE, ExtAttr => (0100644 << 16), Time => 1577836800)
-        or die "zip: $ZipError";
-    print $dir "\nDIR $folder\n" if $i % 50 == 0;
-    printf $dir "FILE 0 0 1 %d %d %s %s\n", int((-s $zip) / 1000), int($size / 1000), md5_hex($bytes), $name;
-    (my $url = "$set_name/$folder$name.zip") =~ s/ /%20/g;
-    printf $list "url = \"http://m%d.bench/%s\"\noutput = \"%s/%d.zip\"\n", $i % 3 + 1, $url, $curl_out, $i;
+    make_path("$master/$folder");
+    write_file("$master/${folder}file $i.dat", $bytes);
 }
-close($dir) or die "$manifest: $!";
-close($list) or die "$urls: $!";

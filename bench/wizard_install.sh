@@ -44,7 +44,7 @@ echo "making set $kind..."
 make_set "$kind"
 list_set "$kind"
 dir="$work/$kind"
-cat "$work/www/Bench $kind"/Ventaro/Resources/*/*.zip > /dev/null
+cat "$work/www/Bench $kind"/All/Resources/*/*.zip > /dev/null
 
 cp -r "$build/Ventaro Installer.app" "$work/"
 installer="$work/Ventaro Installer.app/Contents/MacOS/Ventaro Installer"
@@ -156,10 +156,10 @@ summary="$work/summary"
 for round in $(seq 1 "$rounds"); do
   wizard
   w=$wizard_ms
-  diff -r "$dir/master/Ventaro/Resources" "$dir/wizard home/Desktop/Ventaro 9 Demo/Resources" > /dev/null ||
+  same_resources "$dir/master" "$dir/wizard home/Desktop/Ventaro 9 Demo" ||
     { echo "the wizard installed something else"; exit 1; }
   read -r total install longest pass frames _ < <(engine "$build" "$dir") || { echo "engine run failed"; exit 1; }
-  diff -r "$dir/master/Ventaro/Resources" "$dir/engine dest/Resources" > /dev/null ||
+  same_resources "$dir/master" "$dir/engine dest" ||
     { echo "the engine installed something else"; exit 1; }
   echo "$round $w $install $total $frames $to_install_ms" >> "$summary"
   printf 'round %d: wizard %d ms (%d of them to the Installing screen), headless install %d ms (whole run %d ms, %d frames)\n' \

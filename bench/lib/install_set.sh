@@ -15,16 +15,43 @@ make_work() {
 now() { date +%s.%N; }
 ms_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", (b - a) * 1000 }'; }
 
-# Makes the set (bench/install_set.pl: master copy, one zip per file, manifest, curl's URL list),
-# zips the manifest and makes the single archive of the same files that bsdtar extracts.
+# The product's builder makes a web set from a master folder into a new folder: its own program,
+# headless (SDL's offscreen driver) and unattended (--qa_script: its alerts only go to its log,
+# which lies beside its copy in $work), with no previous release. Prints the set's name.
+build_set() {
+  local master=$1 out=$2
+  [ -d "$work/builder" ] || cp -r "$VENTARO_BENCH_BUILD/builder" "$work/builder"
+  printf 'I\n900 version\nINSTALLER\n\n' > "$work/previous.txt"
+  SDL_VIDEODRIVER=offscreen "$work/builder/Ventaro Builder.app/Contents/MacOS/Ventaro Builder" --lang=en \
+    --qa_script=bench "--src_fold=$master/" "--dst_fold_base=$out/" "--old_dir_path=$work/previous.txt" > /dev/null ||
+    { echo "the builder failed; see $work/builder/Ventaro Installer Log.txt"; exit 1; }
+  sed -n 's/^VERSION //p' "$out/dvd_version.txt"
+}
+
+# Makes the set: the master folder (bench/install_set.pl), the web set the builder makes of it on
+# the mirror, curl's list of its archives dealt to the three mirror names in turn, and the single
+# archive of the same files that bsdtar extracts.
 make_set() {
-  local kind=$1 dir="$work/$1" mirror="$work/www/Bench $1"
-  mkdir -p "$dir/master" "$mirror"
-  perl "$here/install_set.pl" "$kind" "$dir/master" "$mirror" "$dir/directory.txt" "$dir/urls" "$dir/curl"
-  (cd "$dir" && bsdtar --format zip -cf "$mirror/directory.txt.zip" directory.txt)
-  (cd "$dir/master" && bsdtar --format zip -cf "$dir/one.zip" Ventaro)
+  local kind=$1 dir="$work/$1" mirror="$work/www/Bench $1" name
+  mkdir -p "$dir"
+  perl "$here/install_set.pl" "$kind" "$dir/master"
+  rm -rf "$dir/built"
+  name=$(build_set "$dir/master" "$dir/built")
+  mv "$dir/built/$name" "$mirror"
+  rm -rf "$dir/built"
+  (cd "$mirror" && find . -name '*.zip' ! -name directory.txt.zip | sort) |
+    awk -v set="Bench $1" -v out="$dir/curl" '{
+      path = substr($0, 3); url = set "/" path; gsub(/ /, "%20", url)
+      printf "url = \"http://m%d.bench/%s\"\noutput = \"%s/%d.zip\"\n", (NR - 1) % 3 + 1, url, out, NR
+    }' > "$dir/urls"
+  (cd "$dir/master" && bsdtar --format zip -cf "$dir/one.zip" All)
   printf 'set %s: %d files, %s, %s zipped\n' "$kind" "$(find "$dir/master" -type f | wc -l)" \
     "$(du -sh --apparent-size "$dir/master" | cut -f1)" "$(du -sh --apparent-size "$mirror" | cut -f1)"
+}
+
+# The master's files against an installed copy: a copy holds the plug-ins of its own platform only.
+same_resources() {
+  diff -r -x plugins "$1/All/Resources" "$2/Resources" > /dev/null
 }
 
 # The server list that names the set: the engine installs whatever its FINAL line says.

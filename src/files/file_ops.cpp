@@ -101,6 +101,10 @@ int rename_file(const std::string& folder, const std::string& old_name, const st
     return ::rename(full(folder + old_name).c_str(), full(folder + new_name).c_str()) == 0 ? 0 : errno;
 }
 
+int make_hard_link(const std::string& existing, const std::string& link_path) {
+    return ::link(full(existing).c_str(), full(link_path).c_str()) == 0 ? 0 : errno;
+}
+
 int copy_file(const std::string& src, const std::string& dst) {
     // One buffer for the whole run; callers never copy on two threads at once.
     static std::vector<unsigned char> buffer;

@@ -12,6 +12,7 @@ int make_file_executable(const std::string& path);   // mode 0755
 int delete_file(const std::string& path);       // "x/" removes an empty folder, anything else is unlinked
 int make_folder(const std::string& path);       // one folder, mode 0755; EEXIST when there
 int rename_file(const std::string& folder, const std::string& old_name, const std::string& new_name);
+int make_hard_link(const std::string& existing, const std::string& link_path);   // 0 or errno
 int copy_file(const std::string& src, const std::string& dst);            // 0, 2 (cannot open) or errno
 int copy_file_recursive(const std::string& src, const std::string& dst);
 int recursive_delete_folder(const std::string& folder);   // folder ends in "/"

@@ -27,6 +27,12 @@
 //       A screen without a title gives "screen: " alone. Once the first frame of one of the
 //       engine's questions is swapped: "question: <its message>" (for the keep-or-overwrite
 //       question, its first line and the file).
+//       The install-set builder's program likewise writes "builder: <first line>" once each
+//       progress strip is swapped.
+//   VENTARO_TEST_BUILDER_KEY_WAIT=1
+//       The install-set builder's look for the quit key waits until a key goes down, instead of
+//       taking only what is queued: its progress strip stays on the screen until the test has
+//       seen it and presses a key.
 //
 // The OS-version override VENTARO_TEST_OS_VERSION of the memory front-end is read in
 // core/memory.cpp, which is below this layer's callers.
@@ -42,6 +48,7 @@ struct test_switches {
     std::string mount_table;      // empty: the system's
     bool report_start = false;
     bool screen_log = false;
+    bool builder_key_wait = false;
 };
 
 const test_switches& test_switches_now();

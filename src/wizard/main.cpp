@@ -5,6 +5,7 @@
 #include "platform/test_switches.h"
 #include "render/tman.h"
 #include "shell/event_pump.h"
+#include "shell/leak_suppressions.h"
 #include "shell/startup.h"
 #include "ui/menus.h"
 #include "ui/panel_record.h"
@@ -38,11 +39,4 @@ int main(int argc, char** argv) {
 
     MACIBM_finishup(1);
     return 0;
-}
-
-// Leaks inside the system's GL and X libraries are theirs; the sanitizer build reports only ours.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libGLX\nleak:libGL.so\nleak:libEGL\nleak:swrast_dri\nleak:libgallium\nleak:libLLVM\n"
-           "leak:libX11\nleak:libxcb\nleak:libSDL2\nleak:libdbus\nleak:libfontconfig\nleak:libglapi\n"
-           "leak:_dl_\nleak:dlopen\n";
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "core/shared_constants.h"
@@ -29,36 +31,40 @@ protected:
     }
     void TearDown() override { platform_set_mount_table(""); }
 
+    // The builder's first disc, its identification file replaced by the one given.
     void write_dvd(const std::string& version_text) {
-        write_file(t / "Install DVD/dvd_version.txt", version_text);
         install_set set{"Set 10", {}};
         set_file f;
-        f.path = "Ventaro/a.txt";
+        f.path = "All/Resources/a.txt";
         f.bytes = "a";
         set.files.push_back(f);
-        write_install_set(t / "Install DVD", set);
+        write_disc_set(t / "disc", set);
+        std::filesystem::rename(t / "disc/disk_0", t / "Install DVD");
+        write_file(t / "Install DVD/dvd_version.txt", version_text);
     }
     temp_dir t;
 };
 
 TEST_F(DvdScan, FindsTheVolumeNameAndManifest) {
-    write_dvd("I\n900 version\nDVD\n\nVERSION Old\nVERSION Set 10\n");
+    write_dvd("I\n900 version\nDVD\n\nVERSION Old\nVERSION Ventaro Meridian\n");
     UTIL_scan_dvd();
     EXPECT_EQ(dvd_path, t / "Install DVD/");
-    EXPECT_EQ(install_name, "Set 10");
+    EXPECT_EQ(install_name, "Ventaro Meridian");
     EXPECT_TRUE(servers.empty());
     EXPECT_EQ(stg.stage, 3);
-    ASSERT_EQ(sim_info.size(), 1u);
-    EXPECT_EQ(sim_info[0].current().path, "Ventaro/a.txt");
+    const auto listed = [](const file_history_struct& h) { return h.current().path == "All/Resources/a.txt"; };
+    EXPECT_EQ(std::count_if(sim_info.begin(), sim_info.end(), listed), 1);
 }
 
 TEST_F(DvdScan, KnownInstallNameOrOtherHeaderLeavesTheFileUnread) {
+    // The name already known is the disc's set, so the scan goes on to read its manifest.
     write_dvd("I\n900 version\nDVD\n\nVERSION Set 10\n");
-    install_name = "From the server list";
+    install_name = "Ventaro Meridian";
     UTIL_scan_dvd();
-    EXPECT_EQ(install_name, "From the server list");
+    EXPECT_EQ(install_name, "Ventaro Meridian");
     EXPECT_EQ(servers.size(), 1u);
 
+    stg.stage = 0;
     install_name = no_install_name;
     write_file(t / "Install DVD/dvd_version.txt", "I\n800 version\nDVD\n\nVERSION Set 10\n");
     UTIL_scan_dvd();

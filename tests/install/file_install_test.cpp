@@ -13,18 +13,12 @@
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
+using testsupport::random_bytes;
 using testsupport::read_file;
 using testsupport::temp_dir;
 using testsupport::write_file;
 
 namespace {
-
-std::string random_bytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (auto& ch : s) ch = char(rng());
-    return s;
-}
 
 std::string text_bytes(size_t n) {
     std::string s;

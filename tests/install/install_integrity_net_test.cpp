@@ -34,13 +34,6 @@ using namespace testsupport;
 
 namespace {
 
-std::string random_bytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (auto& ch : s) ch = char(rng());
-    return s;
-}
-
 // The URLs each access-log line of a host asked for, in order.
 std::vector<std::string> requests_of(const std::string& log, const std::string& host) {
     std::vector<std::string> out;
@@ -168,11 +161,11 @@ TEST_F(EngineRun, NoMirrorWithTheRightBytesEndsWithAnErrorNamingTheFile) {
     nginx_mirrors nginx({{"m1.test"}, {"m2.test"}, {"m3.test"}, {VENTARO_SERVER_HOST}});
     use_mirrors(nginx);
     install_set set = make_set(12, 8);
-    set.files.insert(set.files.begin() + 3, file("Ventaro/Resources/broken.dat", random_bytes(5000, 1)));
+    set.files.insert(set.files.begin() + 3, file("All/Resources/broken.dat", random_bytes(5000, 1)));
     publish(nginx, {"m1.test", "m2.test", "m3.test"}, set);
-    write_faulty_copies(nginx.root("m1.test"), set, copy_fault::wrong_bytes, {"Ventaro/Resources/broken.dat"});
-    write_faulty_copies(nginx.root("m2.test"), set, copy_fault::truncated, {"Ventaro/Resources/broken.dat"});
-    write_faulty_copies(nginx.root("m3.test"), set, copy_fault::wrong_bytes, {"Ventaro/Resources/broken.dat"});
+    write_faulty_copies(nginx.root("m1.test"), set, copy_fault::wrong_bytes, {"All/Resources/broken.dat"});
+    write_faulty_copies(nginx.root("m2.test"), set, copy_fault::truncated, {"All/Resources/broken.dat"});
+    write_faulty_copies(nginx.root("m3.test"), set, copy_fault::wrong_bytes, {"All/Resources/broken.dat"});
 
     Frames frames;
     get_manifest(frames);
@@ -251,7 +244,7 @@ TEST_F(EngineRun, AKilledRunIsFinishedByTheNextOne) {
         nginx_mirrors nginx({{"slow.test", mirror::mode::serve, 200000}, {"fast.test"}, {VENTARO_SERVER_HOST}});
         use_mirrors(nginx);
         install_set set = make_set(9, 3);
-        set.files.insert(set.files.begin(), file("Ventaro/Resources/big.bin", random_bytes(600000, 2)));
+        set.files.insert(set.files.begin(), file("All/Resources/big.bin", random_bytes(600000, 2)));
         install_set release = set;
         if (during_extraction) {
             // An older release is installed first; the killed run updates it.
@@ -327,7 +320,7 @@ TEST_F(EngineRun, BackThenTheSameInstallAgainDuringADownload) {
     nginx_mirrors nginx({{"m1.test", mirror::mode::serve, 400000}, {VENTARO_SERVER_HOST}});
     use_mirrors(nginx);
     install_set set = make_set(5, 4);
-    set.files.insert(set.files.begin(), file("Ventaro/Resources/big.bin", random_bytes(500000, 5)));
+    set.files.insert(set.files.begin(), file("All/Resources/big.bin", random_bytes(500000, 5)));
     publish(nginx, {"m1.test"}, set);
 
     Frames frames;
@@ -364,7 +357,7 @@ protected:
         nginx = std::make_unique<nginx_mirrors>(std::vector<mirror>{{"m1.test"}, {VENTARO_SERVER_HOST}});
         use_mirrors(*nginx);
         set = make_set(3, 6);
-        set.files.push_back(file("Ventaro/Resources/big.bin", random_bytes(400000, 7)));
+        set.files.push_back(file("All/Resources/big.bin", random_bytes(400000, 7)));
         publish(*nginx, {"m1.test"}, set);
     }
     void TearDown() override {
@@ -400,7 +393,7 @@ TEST_F(FullDisk, AFullTemporaryFolderStopsTheInstallWithTheDiskMessage) {
     int r = 0;
     {
         Frames probe_frames;
-        for (int i = 0; i < 20000 && (r = http.net_check(60, "m1.test", "/Demo Set/Ventaro/Resources/big.bin.zip",
+        for (int i = 0; i < 20000 && (r = http.net_check(60, "m1.test", "/Demo Set/All/Resources/big.bin.zip",
                                                          temp_path + "probe.zip")) == 0;
              ++i)
             probe_frames.end_frame();

@@ -129,7 +129,7 @@ TEST_F(Scheduling, AStreamAsksForItsNextFileInThePassThatFinishedTheLast) {
 TEST_F(Scheduling, APassNeverWaitsForAnExtractionAndTheRunWaitsForEveryOne) {
     nginx_mirrors nginx({{"m1.test"}, {"m2.test"}, {VENTARO_SERVER_HOST}});
     install_set set = make_set(30, 22);
-    set.files.insert(set.files.begin(), file("Ventaro/Resources/big.bin", random_bytes(300000, 9)));
+    set.files.insert(set.files.begin(), file("All/Resources/big.bin", random_bytes(300000, 9)));
     Frames frames;
     prepare(nginx, {"m1.test", "m2.test"}, set, frames);
     {
@@ -145,7 +145,7 @@ TEST_F(Scheduling, APassNeverWaitsForAnExtractionAndTheRunWaitsForEveryOne) {
     // Every other file is fetched and put in place meanwhile; the run does not end.
     const auto others_done = [&] {
         for (const auto& h : sim_info)
-            if (h.current().install && !h.current().match && h.current().path != "Ventaro/Resources/big.bin")
+            if (h.current().install && !h.current().match && h.current().path != "All/Resources/big.bin")
                 return false;
         return true;
     };

@@ -61,11 +61,12 @@ protected:
     static bool any_stream_failed();
     // Every file under the destination, relative, with its MD5 (folders left out).
     std::map<std::string, std::string> installed_tree() const;
+    // What the set installs for the Mac, the platform these runs install.
     static std::map<std::string, std::string> expected_tree(const install_set& set);
     static std::map<std::string, std::string> without_windows(std::map<std::string, std::string> m);
-    static set_file file(const std::string& path, const std::string& bytes, int platform = 0);
-    // A set of files in several folders: text and random bytes of various sizes, a program under
-    // Contents/MacOS/, a Windows-only file and an empty file.
+    static set_file file(const std::string& path, const std::string& bytes);
+    // A set of files in several folders of the master's All folder: text and random bytes of
+    // various sizes, a program under Contents/MacOS/, a Windows-only file and an empty file.
     static install_set make_set(int files, unsigned seed);
     // Puts the set on every named mirror and the server list (listing those mirrors) on the
     // server-list host.

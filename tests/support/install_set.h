@@ -1,5 +1,7 @@
 #pragma once
-// Writes install sets for tests: one zip per file, the zipped manifest, and a server list.
+// Install sets for tests, made the way a release makes them: the set's files are laid out as a
+// master folder and the product's own builder makes the archives and the manifest from it.
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -7,16 +9,17 @@
 namespace testsupport {
 
 struct set_file {
-    std::string path;                 // manifest path, beginning with the set's top folder
+    // The master-relative path, which is also the manifest path: it begins with the platform's
+    // top folder ("All", "Macintosh", "Windows" or "Linux"), which the installers leave out.
+    std::string path;
     std::string bytes;                // current contents; unused when gone
-    int platform = 0;
-    bool gone = false;                // the current version removes the file
-    std::vector<std::string> older;   // contents of earlier versions, oldest first
+    bool gone = false;                // no longer in the master: the new manifest removes it
+    std::vector<std::string> older;   // contents in earlier releases, oldest first
 };
 
 struct install_set {
     std::string name;                 // install name: the folder the set lies in on a server
-    std::vector<set_file> files;
+    std::vector<set_file> files;      // the master folder is these and master_skeleton()
 };
 
 struct list_server {
@@ -24,6 +27,9 @@ struct list_server {
     std::string path;                 // prefix the install name is appended to, e.g. "/sets/"
     std::string label = "mirror";
 };
+
+// n bytes that do not compress, the same for the same seed.
+std::string random_bytes(size_t n, unsigned seed);
 
 // MD5 digests as 32 lower-case hex digits, computed by the system's md5sum (not our own code).
 std::string md5_hex(const std::string& bytes);
@@ -33,13 +39,39 @@ std::vector<std::string> md5_hex_of_files(const std::vector<std::string>& paths)
 void write_zip(const std::string& zip_path, const std::vector<std::pair<std::string, std::string>>& entries,
                unsigned mode = 0644);
 
-// The text of "directory.txt" for the set, header included. Archive sizes are those written by
-// write_install_set when it has run, else 0.
-std::string manifest_text(const install_set& set);
+// The folders and plug-in files the builder demands of every master folder, as small non-empty
+// files. A set's own file of the same path takes the skeleton's place.
+std::vector<set_file> master_skeleton();
+// The platform the builder gives a master path: 0 All, 1 Macintosh, 2 Windows, 3 Linux, and the
+// plug-in libraries' own platforms (the skeleton's).
+int master_platform(const std::string& path);
 
-// Writes root/<name>/<path>.zip for every current file that is not gone, then
-// root/<name>/directory.txt.zip holding the manifest.
+// Lays the set's current files (and the skeleton) out under folder, every file with the same
+// modification time, so that their archives are the same bytes on every run.
+void write_master(const std::string& folder, const install_set& set);
+// The previous release's "directory.txt" that gives each file its older versions (versions 1,
+// 2, ...); a header alone when no file has any.
+std::string previous_manifest_text(const install_set& set);
+
+// Runs the builder as a release would, with the engine's manifest model and install state put
+// back afterwards: build type 0 (web) or 1 (disc), from master/ into out/ (both ending in '/'),
+// with the previous manifest at previous (web sets), a disk full after disk_full_kb kilobytes
+// and threads workers (0: one per processor).
+void build_from_master(int type, const std::string& master, const std::string& out, const std::string& previous,
+                       float disk_full_kb = 7670000.0f, int threads = 0);
+
+// Builds the web set with the builder from the set's master folder and previous manifest, and
+// puts it at root/<name>/ in place of whatever was there. The builder names a web set after the
+// version string; a mirror publishes it under the install name its server list gives.
 void write_install_set(const std::string& root, const install_set& set);
+
+// Builds the disc set into out/ (out/disk_0/dvd_version.txt, out/disk_<n>/<set name>/...), a
+// disk being full after disk_full_kb kilobytes of archives; threads 0 is one per processor.
+void write_disc_set(const std::string& out, const install_set& set, float disk_full_kb = 7670000.0f,
+                    int threads = 0);
+
+// What a copy installed for the Mac holds: its path below the copy, and its MD5.
+std::map<std::string, std::string> mac_copy_of(const install_set& set);
 
 // What a bad mirror does to a file's archive.
 enum class copy_fault {

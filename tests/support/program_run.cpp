@@ -46,9 +46,10 @@ struct spawn_lists {
 };
 }  // namespace
 
-program_sandbox::program_sandbox(const std::string& root) : root_(root) {
+program_sandbox::program_sandbox(const std::string& root, program_bundle program)
+    : root_(root), program_(std::move(program)) {
     fs::create_directories(root_ + "/app");
-    fs::copy(VENTARO_TEST_BUNDLE, bundle(), fs::copy_options::recursive);
+    fs::copy(program_.source, bundle(), fs::copy_options::recursive);
     for (const char* d : {"/home", "/home/Desktop", "/home/.config", "/tmp", "/cwd", "/home/.local/share"})
         fs::create_directories(root_ + d);
     env["HOME"] = home();
@@ -64,7 +65,7 @@ program_sandbox::program_sandbox(const std::string& root) : root_(root) {
 }
 
 program_result program_sandbox::run(const std::vector<std::string>& args, int timeout_seconds) const {
-    const spawn_lists lists(bundle() + "/Contents/MacOS/Ventaro Installer", args, env);
+    const spawn_lists lists(exe(), args, env);
     const std::string& exe = lists.exe;
 
     int out_pipe[2], err_pipe[2];
@@ -131,7 +132,7 @@ std::string slurp(const std::string& path) {
 }  // namespace
 
 program_sandbox::running program_sandbox::start(const std::vector<std::string>& args) const {
-    const spawn_lists lists(bundle() + "/Contents/MacOS/Ventaro Installer", args, env);
+    const spawn_lists lists(exe(), args, env);
     const std::string& exe = lists.exe;
 
     posix_spawn_file_actions_t fa;

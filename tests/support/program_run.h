@@ -14,13 +14,21 @@ struct program_result {
     std::string err;         // standard error
 };
 
+// Which program a sandbox runs: the bundle it copies and the program's name in it.
+struct program_bundle {
+    std::string source = VENTARO_TEST_BUNDLE;
+    std::string name = "Ventaro Installer";
+};
+// The install-set builder's program.
+inline program_bundle builder_program() { return {VENTARO_TEST_BUILDER_BUNDLE, "Ventaro Builder"}; }
+
 // A copy of the application bundle inside a private folder, with its own HOME, TMPDIR and XDG_* folders.
 // The program writes its log next to its bundle, so every test gets its own copy.
 class program_sandbox {
 public:
-    explicit program_sandbox(const std::string& root);
+    explicit program_sandbox(const std::string& root, program_bundle program = {});
 
-    std::string bundle() const { return root_ + "/app/Ventaro Installer.app"; }
+    std::string bundle() const { return root_ + "/app/" + program_.name + ".app"; }
     std::string app_folder() const { return root_ + "/app/"; }
     std::string log_path() const { return app_folder() + "Ventaro Installer Log.txt"; }
     std::string home() const { return root_ + "/home"; }
@@ -38,7 +46,10 @@ public:
     std::string err_path() const { return root_ + "/stderr.txt"; }
 
 private:
+    std::string exe() const { return bundle() + "/Contents/MacOS/" + program_.name; }
+
     std::string root_;
+    program_bundle program_;
 };
 
 // A program started in the background; killed when the object goes while it still runs.

@@ -1,6 +1,7 @@
 // Makes the web demo's install set for local mirrors:
 //   ventaro_demo_set OUT_DIR MIRROR_HOST...
-// writes OUT_DIR/sets/<install name>/ (one zip per file and the zipped manifest), which every mirror
+// lays the demo's master folder out and builds its web set with the product's builder into
+// OUT_DIR/sets/<install name>/ (one zip per file and the zipped manifest), which every mirror
 // serves from its root, and OUT_DIR/list/serverlist9.txt naming the mirrors, which the server-list
 // host serves. The set is the same bytes on every run.
 #include <cstdio>
@@ -30,8 +31,8 @@ int main(int argc, char** argv) {
         testsupport::write_file(out + "/list/serverlist9.txt", testsupport::server_list_text(demo_set_install_name, list));
         long long bytes = 0;
         for (const auto& f : set.files) bytes += (long long)f.bytes.size();
-        std::printf("demo set \"%s\": %zu files, %lld bytes, in %s/sets\n", demo_set_install_name, set.files.size(), bytes,
-                    out.c_str());
+        std::printf("demo set \"%s\": %zu files, %lld bytes, and the %zu plug-ins every master holds, in %s/sets\n",
+                    demo_set_install_name, set.files.size(), bytes, testsupport::master_skeleton().size(), out.c_str());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "demo set: %s\n", e.what());
         return 1;
