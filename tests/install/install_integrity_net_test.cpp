@@ -191,10 +191,10 @@ TEST_F(EngineRun, ACopyDamagedOnEveryMirrorIsExplainedInWords) {
     nginx_mirrors nginx({{"m1.test"}, {"m2.test"}, {VENTARO_SERVER_HOST}});
     use_mirrors(nginx);
     install_set set = make_set(4, 21);
-    set.files.insert(set.files.begin() + 1, file("Ventaro/Resources/damaged.dat", random_bytes(3000, 4)));
+    set.files.insert(set.files.begin() + 1, file("All/Resources/damaged.dat", random_bytes(3000, 4)));
     publish(nginx, {"m1.test", "m2.test"}, set);
     for (const char* m : {"m1.test", "m2.test"})
-        write_faulty_copies(nginx.root(m), set, copy_fault::bad_crc, {"Ventaro/Resources/damaged.dat"});
+        write_faulty_copies(nginx.root(m), set, copy_fault::bad_crc, {"All/Resources/damaged.dat"});
 
     Frames frames;
     EXPECT_GT(fetch_and_install(frames), 0);
@@ -207,16 +207,18 @@ TEST_F(EngineRun, ACopyDamagedOnEveryMirrorIsExplainedInWords) {
     EXPECT_EQ(log.find("Error code"), std::string::npos) << log;
 }
 
-// Two links, each harmless in its own archive: "tool" leads through folders named d, and a later
-// archive makes d a link to its own folder, so that tool leads out of the copy. Once every file is
-// in place the links are judged again: tool is removed and the install fails.
+// Two links, each harmless in its own archive: "atool" leads through folders named d, and another
+// archive makes d a link to its own folder, so that atool leads out of the copy. The archives are
+// fetched side by side, so either d lands first and atool is refused as it is extracted, or atool
+// lands first and is removed when the whole tree is judged again; either way it is gone and the
+// install fails.
 TEST_F(EngineRun, ALinkThatLeadsOutOnceTheWholeTreeIsInPlaceIsRemoved) {
     nginx_mirrors nginx({{"m1.test"}, {VENTARO_SERVER_HOST}});
     use_mirrors(nginx);
     install_set set;
     set.name = set_name;
-    set.files = {file("Ventaro/MacOS/tool", "d/d/d/d/d/../../../../secret"),
-                 file("Ventaro/Resources/between.bin", random_bytes(200000, 9)), file("Ventaro/MacOS/d", ".")};
+    set.files = {file("All/Resources/atool", "d/d/d/d/d/../../../../secret"),
+                 file("All/Resources/between.bin", random_bytes(200000, 9)), file("All/Resources/d", ".")};
     publish(nginx, {"m1.test"}, set);
     for (const auto& f : {set.files[0], set.files[2]})
         write_zip(nginx.root("m1.test") + set_name + "/" + f.path + ".zip",
@@ -227,10 +229,13 @@ TEST_F(EngineRun, ALinkThatLeadsOutOnceTheWholeTreeIsInPlaceIsRemoved) {
     EXPECT_GT(fetch_and_install(frames), 0);
     EXPECT_EQ(stg.error_flag, 1);
     struct stat st;
-    EXPECT_NE(::lstat((dest_dir_path + "MacOS/tool").c_str(), &st), 0) << "the link leading out is still there";
-    EXPECT_EQ(::lstat((dest_dir_path + "MacOS/d").c_str(), &st), 0);
+    EXPECT_NE(::lstat((dest_dir_path + "Resources/atool").c_str(), &st), 0) << "the link leading out is still there";
+    EXPECT_EQ(::lstat((dest_dir_path + "Resources/d").c_str(), &st), 0);
     EXPECT_EQ(sim_info[0].current().match, 0);
-    EXPECT_NE(log_text().find("Removed the link " + dest_dir_path + "MacOS/tool"), std::string::npos) << log_text();
+    const std::string log = log_text();
+    const bool removed = log.find("Removed the link " + dest_dir_path + "Resources/atool") != std::string::npos;
+    const bool refused = log.find("Zip to symlink failed") != std::string::npos;
+    EXPECT_TRUE(removed || refused) << log;
 }
 
 // A run killed with SIGKILL in the middle of a download, or of an extraction over an older copy,
