@@ -340,8 +340,9 @@ TEST_F(WizardWalk, ALongInstallNameStaysOnItsLineAndShowsItsEnd) {
     screen_pixels shot;
     ASSERT_TRUE(shot.take(d, x.display(), png));
     // Dark text on the field's line, up to its right end; nothing of it on the lines above or below.
-    EXPECT_GT(shot.dark_pixels(640, 600 - 210, 756, 600 - 194), 40) << "the end of the name shows";
-    EXPECT_EQ(shot.dark_pixels(640, 600 - 228, 756, 600 - 214), 0) << "text above the field";
+    EXPECT_GT(shot.dark_pixels(640, 195, 756, 210), 40) << "the end of the name shows";
+    EXPECT_EQ(shot.dark_pixels(640, 214, 756, 228), 0) << "text above the field";
+    EXPECT_EQ(shot.dark_pixels(640, 176, 756, 190), 0) << "text below the field";
 
     write_file(t / "stop", "");
     EXPECT_EQ(run.wait_exit(120), 0) << run.err();
