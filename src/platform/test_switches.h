@@ -29,6 +29,14 @@
 //       question, its first line and the file).
 //       The install-set builder's program likewise writes "builder: <first line>" once each
 //       progress strip is swapped.
+//       Every frame also reports, once it is swapped, the input it took and what changed, in
+//       interface units (y up from the window's bottom, rounded): "pointer X Y" when the pointer
+//       moved, "press X Y" and "release X Y" for the mouse button, "key CODE" (the key's code)
+//       for a key going down, and "panel N" when another panel became current (0 the screen).
+//       A test that sends input waits for its line: the frame that took it is over.
+//   VENTARO_TEST_EXIT_FILE=PATH
+//       The program's frame loop ends (as if the window were closed) after the first frame that
+//       finds this file present: a test ends a run at a point it chose.
 //   VENTARO_TEST_BUILDER_KEY_WAIT=1
 //       The install-set builder's look for the quit key waits until a key goes down, instead of
 //       taking only what is queued: its progress strip stays on the screen until the test has
@@ -49,6 +57,7 @@ struct test_switches {
     bool report_start = false;
     bool screen_log = false;
     bool builder_key_wait = false;
+    std::string exit_file;        // empty: none
 };
 
 const test_switches& test_switches_now();

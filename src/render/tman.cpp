@@ -51,7 +51,9 @@ void swap_word(std::atomic<int>& word, int from, int to) { word.compare_exchange
 }  // namespace
 
 std::string TEX_collapse_dotdot(const std::string& path) {
-    std::string p = path;
+    // A final ".." is a whole component too: it collapses as if a slash followed it.
+    const bool final_dotdot = path.size() >= 3 && path.compare(path.size() - 3, 3, "/..") == 0;
+    std::string p = final_dotdot ? path + "/" : path;
     std::size_t from = 1;
     for (;;) {
         // Only a whole "/../" component: "a/b/..c" names a file "..c" and stays.
@@ -62,6 +64,7 @@ std::string TEX_collapse_dotdot(const std::string& path) {
         p.erase(slash, at + 3 - slash);
         from = slash;
     }
+    if (final_dotdot) p.pop_back();
     return p;
 }
 

@@ -96,5 +96,6 @@ extern int tman_is_dead;
 // Shows a start-up status line ("Loading bitmap ..."); the shell sets it.
 extern void (*tman_progress_message)(const std::string& message);
 
-// "a/b/../c" becomes "a/c": each whole "/../" takes the component before it away.
+// "a/b/../c" becomes "a/c" and "a/b/.." becomes "a": each whole ".." component takes the one
+// before it away.
 std::string TEX_collapse_dotdot(const std::string& path);

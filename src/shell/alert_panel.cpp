@@ -1,5 +1,6 @@
 #include "shell/alert_panel.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "core/alert.h"
@@ -40,6 +41,49 @@ void reset_gl_for_panel() {
     gl.glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 }
 
+// Where an alert's four lines and its suffix sit: each paragraph at its usual height, or a
+// blank line below the one above when that one wrapped further down.
+struct alert_layout {
+    float ys[5];
+    float lowest;   // the last baseline drawn
+};
+
+constexpr float kAlertTops[5] = {215, 175, 135, 95, 55};
+constexpr float kAlertHeight = 260;
+constexpr float kLineStep = 10;
+
+alert_layout lay_out_alert(const std::string& l1, const std::string& l2, const std::string& l3, const std::string& l4,
+                           int type, const std::string& suffix) {
+    const std::string* texts[5] = {&l1, &l2, &l3, &l4, &suffix};
+    const int count = type == t_quit || type == t_crash ? 5 : 4;
+    const float wrap = wins.panel_w * 0.9f;
+    const float raise = wins.panel_h - kAlertHeight;   // a grown panel moves everything up
+    alert_layout out{};
+    float next = kAlertTops[0] + raise;
+    for (int i = 0; i < count; ++i) {
+        const float y = std::min(kAlertTops[i] + raise, next);
+        out.ys[i] = y;
+        const int lines = std::max(1, OGL_count_lines(*texts[i], wrap, cs_regular));
+        out.lowest = y - kLineStep * static_cast<float>(lines - 1);
+        next = out.lowest - 2 * kLineStep;
+    }
+    for (int i = count; i < 5; ++i) out.ys[i] = kAlertTops[i] + raise;
+    return out;
+}
+
+// Grows the panel when wrapped paragraphs would run down into the button, as far as the window
+// allows: the last line keeps the room it has in an alert of short lines.
+void fit_alert_panel(const std::string& l1, const std::string& l2, const std::string& l3, const std::string& l4,
+                     int type, const std::string& suffix) {
+    wins.resize(wins.panel_w, kAlertHeight);
+    const alert_layout layout = lay_out_alert(l1, l2, l3, l4, type, suffix);
+    const float floor_y = type == t_quit || type == t_crash ? kAlertTops[4] : kAlertTops[3];
+    if (layout.lowest >= floor_y) return;
+    const float s = wins.scale > 0 ? wins.scale : 1.0f;
+    const float room = static_cast<float>(wins.win_px_h) / s;
+    wins.resize(wins.panel_w, std::min(room, kAlertHeight + floor_y - layout.lowest));
+}
+
 }  // namespace
 
 void MACIBM_alert_panel(int return_panel, const std::string& l1, const std::string& l2, const std::string& l3,
@@ -51,15 +95,16 @@ void MACIBM_alert_panel(int return_panel, const std::string& l1, const std::stri
     int frames = 0;
 
     while (wins.panel_id == 994) {
+        if (type != t_lang) fit_alert_panel(l1, l2, l3, l4, type, suffix);
         panel_draw_background(true);
         const float w = wins.panel_w;
         std::string label;
         if (type != t_lang) {
+            const alert_layout layout = lay_out_alert(l1, l2, l3, l4, type, suffix);
             const std::string* lines[4] = {&l1, &l2, &l3, &l4};
-            const float ys[4] = {215, 175, 135, 95};
-            for (int i = 0; i < 4; ++i) panel_text(48, w * 0.5f, ys[i], *lines[i], w * 0.9f, 1);
+            for (int i = 0; i < 4; ++i) panel_text(48, w * 0.5f, layout.ys[i], *lines[i], w * 0.9f, 1);
             label = UTL_translate_string("Understood", 0);
-            if (type == t_quit || type == t_crash) panel_text(48, w * 0.5f, 55, suffix, w * 0.9f, 1);
+            if (type == t_quit || type == t_crash) panel_text(48, w * 0.5f, layout.ys[4], suffix, w * 0.9f, 1);
         } else {
             std::vector<int> langs;
             UTL_lang_get_languages(langs);

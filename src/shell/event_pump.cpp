@@ -1,7 +1,9 @@
 #include "shell/event_pump.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "core/alert.h"
 #include "core/app_globals.h"
@@ -10,6 +12,7 @@
 #include "core/shell_services.h"
 #include "core/thread_layer.h"
 #include "platform/events.h"
+#include "platform/test_switches.h"
 #include "render/qtim.h"
 #include "render/tex_obj.h"
 #include "render/tman.h"
@@ -25,6 +28,48 @@ int resize_recurse = 0;
 namespace {
 // Modal loops below the shell (the engine's questions) run their frames through the pump.
 const bool pump_offered = (g_shell.event_proc = &MACIBM_event_proc, true);
+
+// The input log a test asks for: what each frame took, written once the frame is swapped.
+struct input_log {
+    std::string pending;
+    int pointer_x = INT_MIN, pointer_y = INT_MIN;   // last written
+    float seen_x = 0, seen_y = 0;                   // read at this frame's start, window units
+    int panel = INT_MIN;
+} g_input_log;
+
+bool input_log_on() { return platform::test_switches_now().screen_log; }
+
+int rounded(float v) { return static_cast<int>(std::lround(v)); }
+
+void log_input(const char* what, float x, float y) {
+    if (!input_log_on()) return;
+    g_input_log.pending += std::string(what) + " " + std::to_string(rounded(x)) + " " + std::to_string(rounded(y)) + "\n";
+}
+
+void log_key(int code) {
+    if (input_log_on()) g_input_log.pending += "key " + std::to_string(code) + "\n";
+}
+
+// The pointer and panel lines come first: they describe the frame the input went to.
+void flush_input_log() {
+    if (!input_log_on()) return;
+    std::string head;
+    const int x = rounded(g_input_log.seen_x), y = rounded(g_input_log.seen_y);
+    if (x != g_input_log.pointer_x || y != g_input_log.pointer_y) {
+        g_input_log.pointer_x = x;
+        g_input_log.pointer_y = y;
+        head += "pointer " + std::to_string(x) + " " + std::to_string(y) + "\n";
+    }
+    if (wins.panel_id != g_input_log.panel) {
+        g_input_log.panel = wins.panel_id;
+        head += "panel " + std::to_string(wins.panel_id) + "\n";
+    }
+    const std::string lines = head + g_input_log.pending;
+    g_input_log.pending.clear();
+    if (lines.empty()) return;
+    std::fputs(lines.c_str(), stdout);
+    std::fflush(stdout);
+}
 }  // namespace
 
 namespace {
@@ -125,6 +170,8 @@ void read_mouse() {
     }
     int x = 0, y = 0;
     if (!platform::mouse_position(cons.windows[front_window], x, y)) return;
+    g_input_log.seen_x = static_cast<float>(x) / interface_scale();
+    g_input_log.seen_y = static_cast<float>(wins.win_px_h - y) / interface_scale();
     MACIBM_load_mxy(front_window, x, y);
 }
 
@@ -172,6 +219,8 @@ bool dispatch(const platform::input_event& e) {
         r.where_v = e.y;
         r.modifiers = e.modifiers;
         APL_handlewin(&r);
+        const float s = interface_scale();
+        log_input("release", static_cast<float>(e.x) / s, static_cast<float>(wins.win_px_h - e.y) / s);
         return true;
     }
     case platform::ev_exposed: {
@@ -197,6 +246,7 @@ bool dispatch(const platform::input_event& e) {
 }  // namespace
 
 void event_pump_reset_for_test() {
+    g_input_log = input_log{};
     win_started = 0;
     app_frame_depth = 0;
     work_started = 0;
@@ -247,6 +297,7 @@ void MACIBM_event_proc() {
         else OGL_sbuff();
     }
     xtim_class::profile_chart("sbuff", 0);
+    flush_input_log();
     if (frame_hooks.delete_textures) frame_hooks.delete_textures();
     xtim_class::profile_chart("oglwork", 0);
     xtim_class::profile_chart("finish", 1);
@@ -384,11 +435,14 @@ int APL_HandleCarbonEvent(const platform::input_event& e) {
         r.where_v = e.y;
         r.modifiers = e.modifiers;
         APL_handlewin(&r);
+        log_input("press", static_cast<float>(e.x) / interface_scale(),
+                  static_cast<float>(wins.win_px_h - e.y) / interface_scale());
         return 0;
     }
     case platform::ev_key_down: {
         EventRecord r = key_record(e, keyDown);
         APL_handlewin(&r);
+        log_key(e.key_code);
         return 0;
     }
     default:

@@ -37,6 +37,18 @@ float centre_offset(float window_px, float panel_units, float s) {
 }
 }  // namespace
 
+void wins_class::resize(float w, float h) {
+    panel_w = w;
+    panel_h = h;
+    const float s = scale > 0 ? scale : 1.0f;
+    float ww = static_cast<float>(win_px_w);
+    const float wh = static_cast<float>(win_px_h);
+    // A very wide window is taken as two screens side by side: centre on the left one.
+    if (3 * wh > ww && ww > 2 * wh) ww /= 2;
+    off_x = centre_offset(ww, panel_w, s);
+    off_y = centre_offset(wh, panel_h, s);
+}
+
 void wins_class::start_win(int panel) {
     if (wins_hooks.focus_ring_restart) wins_hooks.focus_ring_restart();
     plot_init_lights = 1;
@@ -58,13 +70,7 @@ void wins_class::start_win(int panel) {
     id = panel_id = panel;
     if (wins_hooks.menus_close) wins_hooks.menus_close();
 
-    const float s = scale > 0 ? scale : 1.0f;
-    float ww = static_cast<float>(win_px_w);
-    const float wh = static_cast<float>(win_px_h);
-    // A very wide window is taken as two screens side by side: centre on the left one.
-    if (3 * wh > ww && ww > 2 * wh) ww /= 2;
-    off_x = centre_offset(ww, panel_w, s);
-    off_y = centre_offset(wh, panel_h, s);
+    resize(panel_w, panel_h);
 
     mnw.click_hit = 0;
     mnw.mouse_held = 0;

@@ -11,6 +11,8 @@ public:
     // Makes a framework panel current: 0 the application screen (the whole window), 2 the
     // preferences, 994 the alert, 995-999 the dialogs; any other number behaves like 0.
     void start_win(int panel);
+    // Gives the open panel another size, centred in the window as start_win centres it.
+    void resize(float w, float h);
 
     int id = 0;             // the open panel
     int panel_id = 0;       // the open panel as widgets and the shell test it; -1 during start-up

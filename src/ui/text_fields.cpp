@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 
 #include "core/frame_clock.h"
@@ -46,11 +47,12 @@ void visible_bounds(DODE_Rec*, float b[4]) {
     b[2] = static_cast<float>(DODE_x + DODE_entry_dx);
     b[3] = static_cast<float>(DODE_y) - 2 + kLineHeight;
 }
-// 1024 units wider than the field, so a field's text never wraps.
+// Far wider than any text a field holds: a one-line field never wraps, it scrolls sideways.
+constexpr float kNoWrapRoom = 1.0e7f;
 void logical_bounds(DODE_Rec*, float b[4]) {
     b[0] = static_cast<float>(DODE_x) - DODE_dx;
     b[1] = static_cast<float>(DODE_y) - 2 - DODE_dy;
-    b[2] = static_cast<float>(DODE_x + DODE_entry_dx) - DODE_dx + 1024;
+    b[2] = static_cast<float>(DODE_x + DODE_entry_dx) - DODE_dx + kNoWrapRoom;
     b[3] = static_cast<float>(DODE_y) - 2 + kLineHeight - DODE_dy;
 }
 void set_logical_height(DODE_Rec*, float) {}
@@ -319,7 +321,11 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, const std:
     BTN_frame1(9, x + w * 0.5f - 2, y + 3, w + 10, 57);
     BTN_util_draw_label(x - 12, y, 0, left, 0);
     BTN_util_draw_label(x + w + 6, y, 2, right, 0);
-    OGL_scissors(x - 1, y - 3, w + 2, 11);
+    // The clip holds the face's whole ascent and descent around the baseline (y - 1), so accents
+    // on capitals and descenders are not cut.
+    float ascent = 0, descent = 0;
+    TT_line_extent(&ascent, &descent);
+    OGL_scissors(x - 1, std::floor(y - 1 - descent), w + 2, ascent + descent + 1);
     if (has_focus) DODE_Draw(dode, 1);
     else OGL_string(50, x, y - 1, *text, 9999, cs_regular, just_left);
     OGL_scissors_end();

@@ -210,7 +210,10 @@ float TT_font_info::require_char(unsigned c) {
     info.y1 = shelf_y + h;
     info.x_off = f * static_cast<float>(gm.horiBearingX) / 64.0f;
     info.y_off = static_cast<float>(gm.horiBearingY - gm.height) / 64.0f;
-    info.advance = f * static_cast<float>(gm.horiAdvance) / 64.0f;
+    // The advance is kept to a whole unit, so a line is measured, wrapped and drawn with the same
+    // widths and every glyph of a line starts on the same pixel phase (the condensed Russian face
+    // has fractional advances otherwise).
+    info.advance = std::round(f * static_cast<float>(gm.horiAdvance) / 64.0f);
 
     const auto& gamma = coverage_gamma();
     for (int r = 0; r < h; ++r) {
@@ -266,12 +269,72 @@ void TT_font_info::sync_tex() {
     tman.load_texture(tex_fail_quit, tex_ref, 0x40203, tex_load_now, "scratch_array-fonts");
 }
 
+namespace {
+
+// One line of text as OGL_string lays it out: where it ends, its width, and how it ended.
+struct scanned_line {
+    const unsigned char* end = nullptr;
+    float width = 0;
+    bool by_newline = false;
+};
+
+// Scans the line that starts at s. Wrapping stops the scan once the width reaches wrap_width and
+// breaks at the last blank; widths are the advances the pen moves by.
+scanned_line scan_line(TT_font_info* f, const unsigned char* s, const unsigned char* end, bool wrapping,
+                       float wrap_width, float fixed) {
+    const unsigned char* q = s;
+    const unsigned char* brk = s;
+    float scanned = 0, brk_width = 0;
+    bool by_newline = false, by_end = false;
+    for (;;) {
+        if (q >= end) {
+            by_end = true;
+            break;
+        }
+        if (wrapping && scanned >= wrap_width) break;
+        const unsigned char* next;
+        const unsigned c = decode_utf8(q, end, next);
+        if (c == 13 || c == 10) {
+            by_newline = true;
+            break;
+        }
+        if (c == 32) {
+            brk = q;
+            brk_width = scanned;
+        }
+        const float adv = f->require_char(c);
+        scanned += fixed > 0 ? fixed : adv;
+        q = next;
+    }
+    scanned_line line{q, scanned, by_newline};
+    if (!by_newline && !by_end && brk != s) {
+        line.end = brk;
+        line.width = brk_width;
+    }
+    return line;
+}
+
+// Where the line after `line` starts: past its line break, then past the blanks after it.
+const unsigned char* next_line_start(const scanned_line& line, const unsigned char* end) {
+    const unsigned char* p = line.end;
+    if (line.by_newline) ++p;
+    while (p < end && *p == ' ') ++p;
+    return p;
+}
+
+float fixed_advance(charset_t charset) {
+    return charset == cs_fixed6 ? 6.0f : charset == cs_fixed8 ? 8.0f : charset == cs_fixed10 ? 10.0f : 0.0f;
+}
+
+bool bold_face(charset_t charset) { return charset >= cs_bold && charset <= cs_fixed10; }
+
+}  // namespace
+
 float OGL_string(int colour, float x, float y, const std::string& text, float wrap_width, charset_t charset,
                  just_t just) {
     if (text.empty()) return y;
-    const bool bold = charset >= cs_bold && charset <= cs_fixed10;
-    const float fixed = charset == cs_fixed6 ? 6.0f : charset == cs_fixed8 ? 8.0f : charset == cs_fixed10 ? 10.0f : 0.0f;
-    TT_font_info* f = get_face(bold ? 1 : 0);
+    const float fixed = fixed_advance(charset);
+    TT_font_info* f = get_face(bold_face(charset) ? 1 : 0);
     x += wins.off_x;
     y += wins.off_y;
     const bool wrapping = wrap_width > 0 && wrap_width < 9999;
@@ -279,38 +342,7 @@ float OGL_string(int colour, float x, float y, const std::string& text, float wr
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const unsigned char* const end = p + text.size();
     while (p < end) {
-        // Scan one line.
-        const unsigned char* const s = p;
-        const unsigned char* q = s;
-        const unsigned char* brk = s;
-        float scanned = 0, brk_width = 0;
-        bool by_newline = false, by_end = false;
-        for (;;) {
-            if (q >= end) {
-                by_end = true;
-                break;
-            }
-            if (wrapping && scanned >= wrap_width) break;
-            const unsigned char* next;
-            const unsigned c = decode_utf8(q, end, next);
-            if (c == 13 || c == 10) {
-                by_newline = true;
-                break;
-            }
-            if (c == 32) {
-                brk = q;
-                brk_width = scanned;
-            }
-            const float adv = f->require_char(c);
-            scanned += fixed > 0 ? fixed : std::trunc(adv);
-            q = next;
-        }
-        const unsigned char* line_end = q;
-        float width = scanned;
-        if (!by_newline && !by_end && brk != s) {
-            line_end = brk;
-            width = brk_width;
-        }
+        const scanned_line line = scan_line(f, p, end, wrapping, wrap_width, fixed);
 
         // Draw it: one batch per line.
         f->sync_tex();
@@ -318,23 +350,33 @@ float OGL_string(int colour, float x, float y, const std::string& text, float wr
         OGL_set_palette_color(colour, 1.0f);
         tman.bind_ref(f->tex_ref, 0, 0);
         gl.glBegin(GL_QUADS);
-        float pen = just == just_centre ? x - width / 2 : just == just_right ? x - width : x;
-        for (const unsigned char* c = s; c < line_end;) {
+        float pen = just == just_centre ? x - line.width / 2 : just == just_right ? x - line.width : x;
+        for (const unsigned char* c = p; c < line.end;) {
             const unsigned char* next;
-            const unsigned cp = decode_utf8(c, line_end, next);
+            const unsigned cp = decode_utf8(c, line.end, next);
             const float adv = f->draw_char(cp, pen, y);
             pen += fixed > 0 ? fixed : adv;
             c = next;
         }
         gl.glEnd();
         if (wrapping) y -= 10;
-
-        // The next line starts after the line break, or the blanks after the break point.
-        p = line_end;
-        if (by_newline) ++p;
-        while (p < end && *p == ' ') ++p;
+        p = next_line_start(line, end);
     }
     return y - wins.off_y;
+}
+
+int OGL_count_lines(const std::string& text, float wrap_width, charset_t charset) {
+    const float fixed = fixed_advance(charset);
+    TT_font_info* f = get_face(bold_face(charset) ? 1 : 0);
+    const bool wrapping = wrap_width > 0 && wrap_width < 9999;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* const end = p + text.size();
+    int lines = 0;
+    while (p < end) {
+        p = next_line_start(scan_line(f, p, end, wrapping, wrap_width, fixed), end);
+        ++lines;
+    }
+    return lines;
 }
 
 float OGL_measure_range(const unsigned char* begin, const unsigned char* end) {
@@ -417,6 +459,17 @@ void OGL_gray_string(int colour, float x, float y, std::string text) {
     const float w = OGL_measure_string(text) / 2;
     OGL_grayrect(x - w - 2, y - 1, x + w + 2, y + 9, 0.5f);
     OGL_string(colour, x - w, y, text, 9999, cs_regular, just_left);
+}
+
+void TT_line_extent(float* ascent, float* descent) {
+    const TT_font_info* f = get_face(0);
+    float up = 0, down = 0;
+    if (f->face && f->face->size) {
+        up = std::ceil(static_cast<float>(f->face->size->metrics.ascender) / 64.0f);
+        down = std::ceil(static_cast<float>(-f->face->size->metrics.descender) / 64.0f);
+    }
+    if (ascent) *ascent = up;
+    if (descent) *descent = down;
 }
 
 void TT_reset_font(tt_t which) {

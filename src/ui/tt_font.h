@@ -79,7 +79,9 @@ public:
 // line (y itself without wrapping).
 float OGL_string(int colour, float x, float y, const std::string& text, float wrap_width, charset_t charset,
                  just_t just);
-// Summed advances in the regular face, unrounded, up to the first zero byte.
+// How many lines OGL_string draws the text in with this wrap width and face (0 for no text).
+int OGL_count_lines(const std::string& text, float wrap_width, charset_t charset);
+// Summed advances (whole units) in the regular face, up to the first zero byte.
 float OGL_measure_string(const std::string& text);
 float OGL_measure_range(const unsigned char* begin, const unsigned char* end);
 // The end of the longest head of begin..end no wider than width.
@@ -95,6 +97,9 @@ void OGL_number(int colour, float x, float y, float value, int digits, int decim
 void OGL_char(int colour, float x, float y, int character);
 // Text centred on x over a half-transparent grey box.
 void OGL_gray_string(int colour, float x, float y, std::string text);
+// How far the regular face reaches above (ascent) and below (descent, positive) its baseline, in
+// whole units: a box that holds every line of text drawn in it.
+void TT_line_extent(float* ascent, float* descent);
 // Forgets the cached glyphs of a face that exists and reloads it.
 void TT_reset_font(tt_t which);
 

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <string>
 
 #include "core/app_globals.h"
@@ -31,10 +33,12 @@ int main(int argc, char** argv) {
     frame_hooks.app_update = &APP_update;
     frame_hooks.quit_request = &wizard_close_request;
     const int frame_limit = platform::test_switches_now().exit_after_frames;
+    const std::string exit_file = platform::test_switches_now().exit_file;
     for (int frames = 0; !app_done;) {
         MACIBM_event_proc();
         wizard_screen_log_flush();
         if (frame_limit && ++frames >= frame_limit) app_done = 1;
+        if (!exit_file.empty() && ::access(exit_file.c_str(), F_OK) == 0) app_done = 1;
     }
 
     MACIBM_finishup(1);

@@ -315,7 +315,8 @@ TEST_F(Textures, LoadsByPathAreSharedAfterWholeDotDotComponentsCollapse) {
     };
     for (const collapse_case c : {collapse_case{"a/b/../c.png", "a/c.png"}, {"/x/a/b/../../c", "/x/c"},
                                   {"a/b/..c.png", "a/b/..c.png"}, {"a/b/../", "a/"}, {"a/../c", "a/../c"},
-                                  {"../c", "../c"}, {"a/b/..", "a/b/.."}, {"", ""}})
+                                  {"../c", "../c"}, {"a/b/..", "a"}, {"/x/a/b/../..", "/x"},
+                                  {"a/..", "a/.."}, {"a/b/...", "a/b/..."}, {"", ""}})
         EXPECT_EQ(TEX_collapse_dotdot(c.in), c.out) << c.in;
 
     const std::string base = tmp.path() + "/";

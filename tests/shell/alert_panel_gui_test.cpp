@@ -159,4 +159,51 @@ TEST(AlertPanelOnScreen, ShowsItsLinesInsideTheBoxAndARealButton) {
     cons.cons_nuke(0);
 }
 
+TEST(AlertPanelOnScreen, ALongPathWrapsIntoItsOwnParagraphAndThePanelGrowsToHoldIt) {
+    drawtest::link_art_resources();
+    testsupport::temp_dir tmp;
+    testsupport::xvfb server;
+    ASSERT_TRUE(server.running());
+    g_display = server.display();
+    g_shot = testsupport::screenshot_path(tmp / "long alert.png");
+    g_shown.clear();
+    ASSERT_TRUE(testsupport::open_art_window_on(server, kW, kH)) << platform::window_error();
+    OGL_pix_specs(0);
+    wins.panel_id = -1;
+    for (int i = 0; i < 10; ++i) MACIBM_event_proc();
+
+    std::string deep = "/home/someone/Desktop";
+    for (int i = 0; i < 24; ++i) deep += "/folder number " + std::to_string(i);
+    deep += "/Ventaro 9 Demo";
+    const std::string lines[4] = {"I could not delete the partially installed copy at", deep,
+                                  "Error: the folder is in use.", "Close what uses it and try again."};
+    frame_hooks.movie_per_frame = &capture_then_swap;
+    platform::input_event ret;
+    ret.kind = platform::ev_key_down;
+    ret.key_code = 36;
+    ret.ch = ret.lower = ret.upper = 13;
+    platform::push_test_event(ret);
+    MACIBM_alert_panel(0, lines[0], lines[1], lines[2], lines[3], t_warn, "");
+    frame_hooks.movie_per_frame = nullptr;
+    ASSERT_FALSE(g_shown.empty());
+
+    // Rows with ink across the middle of the panel, from the bottom: the four paragraphs are four
+    // groups of rows with a clear gap between each two, all above the button.
+    // Each row is compared with its own colour just inside the panel's left edge (x 203).
+    int groups = 0, gap = 100;
+    for (int y = 0; y < kH; ++y) {
+        const rgb plain = pixel(203, y);
+        bool inked = false;
+        for (int x = 215; x < 585 && !inked; ++x) inked = pixel(x, y).distance(plain) >= 60;
+        if (inked && gap >= 6) ++groups;
+        gap = inked ? 0 : gap + 1;
+    }
+    // The button, the four paragraphs, the title bar: at least six groups; a paragraph printed
+    // over the next would merge two of them.
+    EXPECT_GE(groups, 6);
+    EXPECT_GT(OGL_count_lines(deep, 420 * 0.9f, cs_regular), 5) << "the path should wrap far";
+    EXPECT_TRUE(testsupport::exists(g_shot));
+    cons.cons_nuke(0);
+}
+
 }  // namespace

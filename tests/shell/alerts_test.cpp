@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <thread>
 #include <vector>
 
@@ -252,6 +253,66 @@ TEST_F(AlertPanel, ReturnClosesBothEscapeOnlyTheWarningAndTheButtonClicks) {
     MACIBM_alert_panel(0, "a", "b", "c", "d", t_warn, "(x line 1)");
     EXPECT_EQ(wins.panel_id, 0);
     EXPECT_FLOAT_EQ(mnw.mouse_x, 77);   // the mouse the alert found is put back
+}
+
+// The baseline of each text line the first frame drew, in drawing order: the most common bottom
+// edge of its glyphs (letters without descenders sit on the baseline). The panel's title is the
+// first and the highest, so meeting it again starts the next frame.
+std::vector<double> text_baselines(const drawtest::calls& made, unsigned font_name) {
+    std::vector<double> out;
+    const std::string bind = "glBindTexture(GL_TEXTURE_2D, " + std::to_string(font_name) + ")";
+    bool font_bound = false;
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        if (made[i].rfind("glBindTexture(", 0) == 0) font_bound = made[i] == bind;
+        if (made[i] != "glBegin(GL_QUADS)" || !font_bound) continue;
+        drawtest::calls inside;
+        for (++i; i < made.size() && made[i] != "glEnd()"; ++i) inside.push_back(made[i]);
+        const auto cs = drawtest::corners(drawtest::parse_all(inside));
+        std::map<double, int> bottoms;
+        for (std::size_t q = 0; q + 4 <= cs.size(); q += 4) ++bottoms[cs[q].y];
+        if (bottoms.empty()) continue;
+        const double y = std::max_element(bottoms.begin(), bottoms.end(), [](const auto& a, const auto& b) {
+                             return a.second < b.second;
+                         })->first;
+        if (!out.empty() && y == out.front()) break;   // the next frame's title
+        out.push_back(y);
+    }
+    return out;
+}
+
+TEST_F(AlertPanel, ParagraphsThatWrapFarStayApartAndTheButtonBelowThem) {
+    std::string deep = "/home/someone";
+    for (int i = 0; i < 40; ++i) deep += " /folder" + std::to_string(i);
+    struct layout_case {
+        const char* what;
+        std::string l1, l2, l3, l4;
+        int type;
+    };
+    const layout_case cases[] = {
+        {"short lines", "Could not write the file", "/tmp/x", "Check the folder", "and try again", t_warn},
+        {"a deep path", "Could not write the file", deep, "Check the folder", "and try again", t_warn},
+        {"a deep path and a suffix", deep, deep, "Check the folder", "and try again", t_quit},
+    };
+    for (const layout_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        wins.start_win(0);
+        rec.take();
+        if (c.type == t_warn) platform::push_test_event(key(53, 27));
+        else setenv("VENTARO_TEST_UNATTENDED", "1", 1), platform::test_switches_reload();
+        MACIBM_alert_panel(0, c.l1, c.l2, c.l3, c.l4, c.type, "(x line 1)");
+        unsetenv("VENTARO_TEST_UNATTENDED");
+        platform::test_switches_reload();
+        const std::vector<double> ys = text_baselines(rec.take(), gl_name(tex_ref_fonts));
+        // The title first, the button's label last, the alert's lines between.
+        ASSERT_GE(ys.size(), 6u);
+        const double title = ys.front(), button = ys.back();
+        std::vector<double> lines(ys.begin() + 1, ys.end() - 1);
+        for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+            EXPECT_GE(lines[i] - lines[i + 1], 10) << "line " << i + 1 << " runs into the next";
+        EXPECT_GE(lines.back() - button, 30) << "the text runs into the button";
+        EXPECT_GE(title - lines.front(), 20) << "the text runs into the title";
+        EXPECT_LE(title - button, 600) << "the panel outgrew the window";
+    }
 }
 
 TEST_F(AlertPanel, TheSaveQuestionAnswersByButtonAndEscape) {

@@ -2,7 +2,11 @@
 
 #include <cstdlib>
 
+#include "support/run_folder.h"
+
 int main(int argc, char** argv) {
+    // Before anything else, so every file a test leaves lands in the folder that is swept.
+    testsupport::enter_run_folder();
     ::testing::InitGoogleTest(&argc, argv);
     // No test ever waits on a person: alert boxes and panels answer themselves.
     setenv("VENTARO_TEST_UNATTENDED", "1", 0);

@@ -15,6 +15,7 @@ public:
 
     bool found() const { return !window_.empty(); }
     const std::string& window() const { return window_; }
+    const std::string& display() const { return display_; }
 
     void move(float x, float y) const;                 // pointer to the point
     // Move there, press and release button 1, holding it hold_ms (long enough for a slow frame).

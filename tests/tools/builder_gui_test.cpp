@@ -11,6 +11,7 @@
 #include "core/shared_constants.h"
 #include "support/gui_window.h"
 #include "support/install_set.h"
+#include "support/log_wait.h"
 #include "support/program_run.h"
 #include "support/temp_dir.h"
 #include "support/xdo.h"
@@ -37,12 +38,7 @@ protected:
                 "--old_dir_path=" + t / "previous.txt"};
     }
     bool wait_for_output(const std::string& needle, int seconds) const {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (std::chrono::steady_clock::now() < end) {
-            if (read_file(box->out_path()).find(needle) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
+        return wait_for_text(box->out_path(), needle, seconds) != std::string::npos;
     }
 
     temp_dir t;

@@ -481,6 +481,84 @@ TEST_F(TextFields, ScrollingFollowsTheCaret) {
     EXPECT_EQ(DODE_dx, 0);
 }
 
+// The scissor box a field's text is drawn in and the glyph quads drawn inside it, in interface units.
+struct clipped_text {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    std::vector<std::vector<drawtest::corner>> glyphs;   // four corners each
+};
+clipped_text text_in_clip(const drawtest::calls& made) {
+    clipped_text out;
+    std::size_t i = 0;
+    for (; i < made.size(); ++i) {
+        if (made[i].rfind("glScissor(", 0) != 0) continue;
+        const drawtest::gl_call c = drawtest::parse(made[i]);
+        out.x0 = c.num[0] / wins.scale - wins.off_x;
+        out.y0 = c.num[1] / wins.scale - wins.off_y;
+        out.x1 = out.x0 + c.num[2] / wins.scale;
+        out.y1 = out.y0 + c.num[3] / wins.scale;
+        break;
+    }
+    drawtest::calls inside;
+    for (; i < made.size() && made[i] != "glDisable(GL_SCISSOR_TEST)"; ++i) inside.push_back(made[i]);
+    for (const auto& batch : drawtest::quad_batches(inside))
+        for (std::size_t q = 0; q + 4 <= batch.size(); q += 4) {
+            std::vector<drawtest::corner> quad(batch.begin() + static_cast<long>(q), batch.begin() + static_cast<long>(q) + 4);
+            for (auto& k : quad) {
+                k.x -= wins.off_x;
+                k.y -= wins.off_y;
+            }
+            out.glyphs.push_back(quad);
+        }
+    return out;
+}
+
+TEST_F(TextFields, AOneLineFieldStaysOneLineAndItsClipHoldsWholeGlyphs) {
+    wins.scale = 1;
+    // Capitals with accents above, descenders below; and a name far wider than the field plus
+    // the room the editor is given beyond it.
+    std::string very_long;
+    for (int i = 0; very_long.size() < 600; ++i) very_long += "Ventaro Installer " + std::to_string(i) + " ";
+    struct clip_case {
+        const char* what;
+        std::string text;
+        bool focused;
+    };
+    const clip_case cases[] = {
+        {"accents and descenders, not focused", "ÄÖÜ Äpfel Ågjpq", false},
+        {"accents and descenders, focused", "ÄÖÜ Äpfel Ågjpq", true},
+        {"a long name, caret at its end", very_long, true},
+    };
+    for (const clip_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BTN_text_fields_reset_for_test();
+        focus_ring.clear();
+        focus_id = wind_focus = 0;
+        a().text = c.text;
+        a().max_len = 1000;
+        frame();
+        if (c.focused) {
+            click_at(a().x + 1, 303);
+            press(kCodeEnd, 0);
+            frame();
+            ASSERT_EQ(focus_id, a().id());
+        }
+        platform::test_clock_advance(16667);
+        MACIBM_event_proc();
+        const clipped_text t = text_in_clip(rec.take());
+        EXPECT_EQ(DODE_dy, 0) << "the field scrolled to another line";
+        ASSERT_FALSE(t.glyphs.empty()) << "nothing drawn in the field";
+        int seen = 0;
+        for (const auto& g : t.glyphs) {
+            if (g[2].x <= t.x0 || g[0].x >= t.x1) continue;   // scrolled out sideways
+            ++seen;
+            EXPECT_GE(g[0].y, t.y0) << "a glyph reaches below the clip";
+            EXPECT_LE(g[2].y, t.y1) << "a glyph reaches above the clip";
+            EXPECT_NEAR(g[0].y, t.glyphs.front()[0].y, 6) << "glyphs on another line";
+        }
+        EXPECT_GT(seen, 5) << "the field shows too little of its text";
+    }
+}
+
 TEST(ToolkitClipboard, TextFlavourInAndOut) {
     platform::clipboard_reset_for_test();
     EXPECT_EQ(BTN_is_text_on_clipboard(), 0);

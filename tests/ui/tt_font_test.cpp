@@ -79,12 +79,16 @@ TEST_F(Text, WidthsAreTheFacesAdvancesAndRussianIsCondensed) {
     const int english_shapes = shape_width();
     const float sha_bearing = tt_font[0]->glyphs.at(0x428).x_off;
 
-    // Russian: every advance and bearing 0.9 times the face's metrics (not 0.9 of a transformed
-    // advance), glyphs drawn narrower, heights unchanged.
+    // Russian: every advance 0.9 times the face's (not 0.9 of a transformed advance), kept to a
+    // whole unit; bearings 0.9 times; glyphs drawn narrower, heights unchanged.
     mnw.lang = 3;
     TT_reset_font(tt_both);
-    EXPECT_NEAR(OGL_measure_string(latin), 0.9f * want, 1e-4f);
-    EXPECT_NEAR(OGL_measure_string(cyrillic), 0.9f * want_cyr, 1e-4f);
+    float want_ru = 0, want_ru_cyr = 0;
+    for (const char ch : latin) want_ru += std::round(0.9f * regular.advance(static_cast<unsigned char>(ch)));
+    for (const unsigned c : cps) want_ru_cyr += std::round(0.9f * regular.advance(c));
+    EXPECT_FLOAT_EQ(OGL_measure_string(latin), want_ru);
+    EXPECT_FLOAT_EQ(OGL_measure_string(cyrillic), want_ru_cyr);
+    EXPECT_NEAR(OGL_measure_string(cyrillic), 0.9f * want_cyr, 0.5f * 11);
     EXPECT_LT(shape_width(), english_shapes);
     const OGL_char_info& ru = tt_font[0]->glyphs.at(0x428);
     EXPECT_NEAR(ru.x_off, 0.9f * sha_bearing, 1e-4f);
@@ -278,6 +282,44 @@ TEST_F(Lines, WrappingBreaksAtTheLastBlankAndDropsIt) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1].quads, 2u);
     EXPECT_EQ(draw("  ab", 9999)[0].quads, 4u);
+}
+
+TEST_F(Lines, CondensedRussianStaysInsideItsWrapWidthWithEvenSpacing) {
+    mnw.lang = 3;
+    TT_reset_font(tt_both);
+    // Letters that repeat sit the same distance apart.
+    rec.take();
+    OGL_string(57, 100.25f, 300, "нннннннннн", 9999, cs_regular, just_left);
+    const auto one = quad_batches(rec.take());
+    ASSERT_EQ(one.size(), 1u);
+    ASSERT_EQ(one[0].size(), 40u);
+    for (std::size_t q = 8; q < one[0].size(); q += 4)
+        EXPECT_EQ(one[0][q].x - one[0][q - 4].x, one[0][4].x - one[0][0].x) << "letter " << q / 4;
+
+    // Every wrapped line ends inside the wrap width, at the width its text measures.
+    const std::string text =
+        "Установка программы займёт несколько минут, пожалуйста подождите пока все файлы будут "
+        "скопированы на ваш компьютер и проверены по контрольным суммам";
+    for (const float wrap : {120.0f, 200.0f, 330.0f}) {
+        SCOPED_TRACE(wrap);
+        rec.take();
+        OGL_string(57, 100, 300, text, wrap, cs_regular, just_left);
+        const auto lines = quad_batches(rec.take());
+        ASSERT_GE(lines.size(), 2u);
+        for (const auto& line : lines) {
+            ASSERT_FALSE(line.empty());
+            EXPECT_LE(line.back().x, 100 + wrap + 1) << "the line's last glyph passes the wrap width";
+        }
+    }
+    // The wrap width the scan compares with is the width the line is drawn at.
+    const float width = OGL_measure_string("Установка программы");
+    EXPECT_EQ(draw("Установка программы займёт", width + 1).size(), 2u);
+    const auto whole = draw("Установка программы", 9999);
+    ASSERT_EQ(whole.size(), 1u);
+    rec.take();
+    OGL_string(57, 100, 300, "Установка программы", 9999, cs_regular, just_right);
+    const auto right = quad_batches(rec.take());
+    EXPECT_EQ(right[0][0].x - whole[0].first_x, -width) << "justified by the width it is drawn at";
 }
 
 TEST_F(Lines, LineBreaksEndLinesWithAndWithoutWrapping) {

@@ -268,3 +268,46 @@ TEST_F(WizardFrame, APressCountsOnTheSpansEdgesWhetherOrNotTheButtonIsEnabled) {
 }
 
 }  // namespace
+
+// The press spans of the bottom bar's buttons as one frame draws them (the art quads, in the
+// normal look, sorted from the left): a button's frame reaches 10 units beyond its span.
+std::vector<std::pair<double, double>> bar_spans(const calls& made) {
+    std::vector<std::pair<double, double>> spans;
+    for (const auto& batch : quad_batches(made)) {
+        for (std::size_t q = 0; q + 4 <= batch.size(); q += 4) {
+            const corner& lo = batch[q];
+            const corner& hi = batch[q + 2];
+            if (lo.y == 12 && hi.y == 34 && std::abs(lo.t - 0.359375) < 1e-6 && std::abs(hi.t - 0.53125) < 1e-6)
+                spans.push_back({lo.x, hi.x});
+        }
+    }
+    std::sort(spans.begin(), spans.end());
+    return spans;
+}
+
+TEST_F(WizardFrame, BottomBarButtonsNeitherOverlapNorSharePressesInAnyLanguage) {
+    g_wizard = screen_a;
+    g.next = screen_b;
+    g.back = screen_c;
+    const char* const names[] = {"English", "French", "German", "Russian", "Italian", "Spanish"};
+    for (const bool last : {false, true}) {
+        g.next = last ? wizard_quit : screen_b;
+        for (int lang = 0; lang < 6; ++lang) {
+            SCOPED_TRACE(std::string(names[lang]) + (last ? ", last screen" : ""));
+            mnw.lang = lang;
+            mnw.mouse_x = mnw.mouse_y = -100;
+            rec.take();
+            APP_update();
+            const auto spans = bar_spans(rec.take());
+            ASSERT_EQ(spans.size(), last ? 3u : 5u);
+            for (std::size_t i = 0; i + 1 < spans.size(); ++i) {
+                // Spans include their edges, so touching spans would share a press.
+                EXPECT_LT(spans[i].second, spans[i + 1].first) << "buttons " << i << " and " << i + 1 << " share presses";
+                EXPECT_GE(spans[i + 1].first - spans[i].second, 20) << "frames " << i << " and " << i + 1 << " overlap";
+            }
+            EXPECT_GE(spans.front().first - 10, 0);
+            EXPECT_LE(spans.back().second + 10, 800);
+        }
+    }
+    mnw.lang = 0;
+}
