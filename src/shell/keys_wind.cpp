@@ -11,6 +11,7 @@
 #include "files/paths.h"
 #include "shell/keys.h"
 #include "ui/buttons.h"
+#include "ui/file_dialog.h"
 #include "ui/frames.h"
 #include "ui/panel_record.h"
 #include "ui/sliders.h"
@@ -69,9 +70,11 @@ void command_browser(key_binding& b) {
     static std::string field;
     static int field_row = -1, field_cmnd = -1;
     if (field_row != key_edit || field_cmnd != b.cmnd) field = path;
-    // A text field stands where the file dialog's path field goes once that dialog exists.
+    // Typed, or picked in the file dialog over the command registry.
     bool typed = false;
-    if (BTN_enterstring(590, 730, &field, 40, "|-custom cmnds from plugins", 280, 0)) {
+    const std::string before = field;
+    if (BTN_select_path_stl(590, 730, 998, 23, &field, 40, "|-custom cmnds from plugins", 280, 0) ||
+        field != before) {
         chosen = field;
         typed = true;
     }

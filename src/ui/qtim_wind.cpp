@@ -4,6 +4,7 @@
 
 #include "core/localisation.h"
 #include "ui/frames.h"
+#include "ui/number_fields.h"
 #include "ui/tt_font.h"
 
 namespace {
@@ -18,6 +19,11 @@ void qtim_class::qtim_wind() {
     BTN_subwin(0, 18, -1, -1, -1, 296, "", &wx1, &wy1);
     BTN_subwin(0, 16, -1, wy1, -1, -1, "", &wx1, &wy1);
     if (mov_mode) mov_toggle(0);
+    BTN_flt_range(320, 415, &mov_fps, 2, 0, 10, 99, UTL_translate_string("frame rate of movie|(frames per second)", 0));
+    BTN_int_range(300, 365, &mov_dx, 4, 32, 2048,
+                  UTL_translate_string("x-resolution of movie|(pix) { The y-resolution is auto-set for you to scale "
+                                       "perfectly based on the x-resolution you enter here.",
+                                       0));
     auto text = [](float y, const std::string& s) {
         OGL_string(52, 20, y, UTL_translate_string(s, 0), 600, cs_regular, just_left);
     };
