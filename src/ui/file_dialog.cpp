@@ -239,7 +239,7 @@ int BTN_list_and_search(int slot, float x, float y, float width, float height, i
         if (s.id_slot[i] == id && (s.char_slot[i] || s.vkey_slot[i])) {
             if (s.flag_slot[i] & kKeyUp) continue;
             const int vkey = s.vkey_slot[i], ch = s.char_slot[i];
-            if (vkey == kVkDown) {
+                if (vkey == kVkDown) {
                 ++*selected;
                 if (*selected > *scroll + g) *scroll = *selected - g;
             } else if (vkey == kVkUp) {
@@ -333,6 +333,9 @@ int BTN_opensave(int panel, int file_type, std::string* path) {
     int scroll = count / 2, selected = count / 2;
     std::string typed, notice, noticed_name;
     wins.start_win(panel);
+    // The keys of the frame that opened the dialog are not the dialog's: a Return there would
+    // otherwise choose the middle entry before anything is shown.
+    return_hit = escape_hit = delete_hit = 0;
 
     for (;;) {
         if (wins.id != panel) return 0;
