@@ -279,6 +279,20 @@ TEST_F(FileDialog, AFolderThatCannotBeReadShowsAMessageAndTheDialogGoesOn) {
     EXPECT_EQ(run(998, 0, &path), 0);
 }
 
+TEST_F(FileDialog, TheOpenPanelShowsAFlightFilesComment) {
+    testsupport::write_file(tmp / "fdr/b.fdr", "I\n1 version\nACFT, x\n  comm,  Gusty approach\n");
+    testsupport::write_file(tmp / "fdr/a.fdr", "I\n2 version\nCOMM, not shown: version 1 is wanted\n");
+    // b.fdr is in the middle, so selected first.
+    wait();
+    then([&] { EXPECT_TRUE(text_in(335, 255, 560, 275)) << "b.fdr's comment"; });
+    click(20, row(0, 1));   // a.fdr: no comment
+    wait();
+    then([&] { EXPECT_FALSE(text_in(335, 255, 560, 275)); });
+    key(kCodeEscape);
+    std::string path = "fdr/x";
+    EXPECT_EQ(run(998, 8, &path), 0);
+}
+
 TEST_F(FileDialog, TheListingOrderIsTheExchangeSortsOrder) {
     // The old quadratic exchange sort, as the reference for the order of names equal but for case.
     auto before = [](const std::string& a, const std::string& b) {

@@ -25,7 +25,7 @@
 
 namespace {
 
-float g_fps = 20, g_level = 2;
+float g_fps = 20, g_level = 2, g_lon = -12.5f, g_lat = 47.25f;
 int g_width = 320, g_scroll = 50;
 char g_code[8] = "AB";
 
@@ -36,6 +36,10 @@ void draw_host() {
     BTN_chars(100, 260, g_code, 4, "code");
     BTN_horz_slider(100, 180, 200, 50, 0, 10, &g_level, 1, "level", "loudness");
     BTN_vert_slider(0, 500, 100, 400, 0, 100, &g_scroll);
+    // Shown for the picture only.
+    BTN_display_number(300, 450, 123.4f, 3, 1, "shown|(read only)", cs_fixed10);
+    float x = 300, y = 380;
+    enter_lat_lon(&x, &y, &g_lon, &g_lat);
 }
 
 void frame() {
@@ -112,6 +116,8 @@ TEST_F(WidgetsOnX, ClickedTypedAndDraggedThroughTheDesktop) {
     const testsupport::xdo window(server.display(), ::getpid());
     ASSERT_TRUE(pixels.take(window, server.display(), tmp / "widgets_read.png"));
     EXPECT_GT(pixels.dark_pixels(100, 395, 130, 412), 10) << "the frame rate's digits";
+    EXPECT_NEAR(g_lon, -12.5f, 1e-4);   // shown every frame, never changed
+    EXPECT_NEAR(g_lat, 47.25f, 1e-4);
 
     frame_hooks.app_update = nullptr;
     cons.cons_nuke(0);
