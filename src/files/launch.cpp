@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -150,16 +151,60 @@ int opensave_getitems(const std::string& folder, int kind, std::vector<std::stri
     }
     ::closedir(dir);
 
-    // This exact exchange order decides where names equal but for letter case end up.
-    for (size_t i = 1; i < names.size(); ++i) {
-        for (size_t j = 0; j < i; ++j) {
-            if (name_before(names[i], names[j])) {
-                std::swap(names[i], names[j]);
-                std::swap(kinds[i], kinds[j]);
-            }
-        }
-    }
+    opensave_sort(names, kinds);
     return int(names.size());
+}
+
+// Sorts by name_before into the very order of the exchange sort the listing has always used:
+// for i, for each j < i, swap entries i and j when i's name comes before j's. That order is
+// sorted; among names equal but for letter case, each later entry that sorts strictly before a
+// run of equal names moves the run's first name to its end. A folder of thousands of entries is
+// listed every frame, so the order is built in n log n plus that rotation for each run of equals.
+void opensave_sort(std::vector<std::string>& names, std::vector<int>& kinds) {
+    const std::size_t n = names.size();
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return name_before(names[a], names[b]); });
+    // Runs of equal names, in arrival order; each entry arriving later that sorts before the run
+    // rotates it left by one.
+    for (std::size_t r = 0; r < n;) {
+        std::size_t e = r + 1;
+        while (e < n && !name_before(names[order[r]], names[order[e]])) ++e;
+        if (e - r > 1) {
+            std::vector<std::size_t> run(order.begin() + static_cast<long>(r), order.begin() + static_cast<long>(e));
+            std::sort(run.begin(), run.end());   // arrival order
+            std::vector<std::size_t> sorted_run;
+            std::size_t next = 0;
+            for (std::size_t i = run.front(); i < n; ++i) {
+                if (next < run.size() && i == run[next]) {
+                    sorted_run.push_back(i);
+                    ++next;
+                } else if (!sorted_run.empty() && name_before(names[i], names[run.front()])) {
+                    std::rotate(sorted_run.begin(), sorted_run.begin() + 1, sorted_run.end());
+                }
+            }
+            std::copy(sorted_run.begin(), sorted_run.end(), order.begin() + static_cast<long>(r));
+        }
+        r = e;
+    }
+    std::vector<std::string> sorted_names(n);
+    std::vector<int> sorted_kinds(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        sorted_names[i] = std::move(names[order[i]]);
+        sorted_kinds[i] = kinds[order[i]];
+    }
+    names = std::move(sorted_names);
+    kinds = std::move(sorted_kinds);
+}
+
+int opensave_folder_readable(const std::string& folder) {
+    std::string full = folder;
+    set_path_to_full(full);
+    DIR* dir = ::opendir(full.c_str());
+    if (!dir) return 0;
+    ::closedir(dir);
+    return 1;
 }
 
 int launch_app(const std::string& bundle, const std::string& argument, int finish) {

@@ -8,6 +8,13 @@
 // Folders are always kept; names beginning with "." never. Sorted by name, letter case ignored.
 int opensave_getitems(const std::string& folder, int kind, std::vector<std::string>& names, std::vector<int>& kinds);
 
+// The listing's order: by name with ASCII letters folded, bytes as signed; names equal but for
+// letter case in the order the listing's exchange sort has always given them.
+void opensave_sort(std::vector<std::string>& names, std::vector<int>& kinds);
+
+// 1 when the folder (its path ends in "/") can be opened and read.
+int opensave_folder_readable(const std::string& folder);
+
 // Whether one entry is listed for the filter; entry_kind comes in as 1 (folder) or 0 (file) and
 // goes out as the kind after the extension test.
 int opensave_takeit(const std::string& folder, const std::string& name, int filter, int& entry_kind);

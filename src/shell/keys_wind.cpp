@@ -11,6 +11,7 @@
 #include "files/paths.h"
 #include "shell/keys.h"
 #include "ui/buttons.h"
+#include "ui/file_dialog.h"
 #include "ui/frames.h"
 #include "ui/panel_record.h"
 #include "ui/sliders.h"
@@ -33,7 +34,11 @@ std::string path_of(int command) {
 
 std::string row_label(const key_binding& b) {
     const std::string mods = keys_class::flag_to_str(b.flags);
-    return "-" + (mods == "<none>" ? std::string() : mods + " ") + keys_class::vkey_to_str(b.vkey);
+    // Appended piece by piece: g++ 12 at -O3 misreads the chained temporaries as overlapping.
+    std::string label = "-";
+    if (mods != "<none>") label.append(mods).append(" ");
+    label.append(keys_class::vkey_to_str(b.vkey));
+    return label;
 }
 
 // The command browser for the selected binding: its path and description, the groups beside its
@@ -69,9 +74,11 @@ void command_browser(key_binding& b) {
     static std::string field;
     static int field_row = -1, field_cmnd = -1;
     if (field_row != key_edit || field_cmnd != b.cmnd) field = path;
-    // A text field stands where the file dialog's path field goes once that dialog exists.
+    // Typed, or picked in the file dialog over the command registry.
     bool typed = false;
-    if (BTN_enterstring(590, 730, &field, 40, "|-custom cmnds from plugins", 280, 0)) {
+    const std::string before = field;
+    if (BTN_select_path_stl(590, 730, 998, 23, &field, 40, "|-custom cmnds from plugins", 280, 0) ||
+        field != before) {
         chosen = field;
         typed = true;
     }

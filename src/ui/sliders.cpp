@@ -9,6 +9,9 @@
 #include "render/ogl_draw.h"
 #include "render/tex_flags.h"
 #include "ui/frames.h"
+#include "ui/help_record.h"
+#include "ui/labels.h"
+#include "ui/tt_font.h"
 
 namespace {
 
@@ -61,4 +64,38 @@ int BTN_vert_slider(int slot, float x, float y_bottom, float y_top, int min, int
     slider_art(x, t - 12, t + 12, 240, 264, colour);
     slider_art(x, y_bottom - 21, y_bottom + 1, 216, 238, colour);
     return grabbed;
+}
+
+int BTN_horz_slider(float x, float y, float width, int fill_colour, float lo, float hi, float* value, int enabled,
+                    const std::string& label, const std::string& caption) {
+    std::string left, right, help_part;
+    BTN_expand_label(label, &left, &right, &help_part);
+    if (lo < hi && hi < lo + 0.01f) hi = lo + 0.01f;
+    if (lo >= hi && lo < hi + 0.01f) lo = hi + 0.01f;
+
+    BTN_frame1(7, x + width / 2, y, width, 57);
+    BTN_util_draw_label(x - 8, y, 0, left, 0);
+    BTN_util_draw_label(x + width + 8, y, 2, right, 0);
+    const float px = mnw.mouse_x, py = mnw.mouse_y;
+    if (px >= x && px <= x + width && py >= y - 7 && py <= y + 7) help.help_text = help_part;
+    OGL_string(48, x + width / 2, y + 15, caption, 9999, cs_regular, just_centre);
+
+    const float f = std::clamp(width * (*value - lo) / (hi - lo), 0.0f, std::max(0.0f, width));
+    const float low = std::min(lo, hi), high = std::max(lo, hi);
+    int dragged = 0;
+    if (enabled && width > 0 && mnw.mouse_held && px >= x - 20 && px <= x + width + 20 && py >= y - 20 && py <= y + 20) {
+        *value = std::clamp(low + (high - low) * (px - x) / width, low, high);
+        dragged = 1;
+    }
+    if (fill_colour != 81 && f > 0) {
+        const float even = 2 * std::round(std::trunc(f) / 2);
+        BTN_frame1(8, x + even / 2, y + 4, even, fill_colour);
+    }
+    if (enabled) {
+        const float u = std::clamp(x + width * (*value - low) / (high - low), x, x + width);
+        constexpr float kAtlas = 512, s0 = 263 / kAtlas, s1 = 281 / kAtlas, t0 = 267 / kAtlas, t1 = 289 / kAtlas;
+        OGL_2dquad(tex_ref_interface, 57, 1.0f, u - 9, y - 9, s0, t0, u - 9, y + 13, s0, t1, u + 9, y + 13, s1, t1,
+                   u + 9, y - 9, s1, t0, 1, ogl_al_blend, 0);
+    }
+    return dragged;
 }

@@ -322,3 +322,28 @@ TEST_F(Recorder, TheSettingsWindowAsksForAStopWhileRecording) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Recorder, TheSettingsWindowKeepsRateAndWidthInTheirRanges) {
+    drawtest::link_bundle_resources({"DejaVuSans.ttf", "DejaVuSansBold.ttf"});
+    TT_reset_font(tt_both);
+    const struct {
+        float fps;
+        int width;
+        float fps_after;
+        int width_after;
+    } cases[] = {{5, 5000, 10, 2048}, {150, 8, 99, 32}, {24.6f, 640, 25, 640}};
+    for (const auto& c : cases) {
+        qtim.mov_fps = c.fps;
+        qtim.mov_dx = c.width;
+        qtim.qtim_wind();
+        EXPECT_EQ(qtim.mov_fps, c.fps_after);
+        EXPECT_EQ(qtim.mov_dx, c.width_after);
+    }
+    qtim.mov_fps = 20;
+    qtim.mov_dx = 320;
+    TT_reset_font(tt_both);
+}
+
+}  // namespace

@@ -3,11 +3,15 @@
 // list, and choosing the command through the browser's groups, items and path field.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "../ui/widget_frames.h"
 #include "core/command_registry.h"
+#include "core/shell_services.h"
 #include "shell/keys.h"
+#include "ui/file_dialog.h"
 #include "ui/focus.h"
 #include "ui/text_fields.h"
 
@@ -134,6 +138,59 @@ TEST_F(KeysWind, TheBrowserPicksAGroupThenAnItemAndThePathFieldNamesAnyCommand) 
     EXPECT_EQ(path_of_row(r), "sim/none/none");
     key(34, 'i');
     key(17, 't');
+    EXPECT_EQ(path_of_row(r), "sim/operation/quit");
+}
+
+// The file dialog's frames while it is open over the panel: each runs the next scripted input.
+std::vector<std::function<void()>> g_dialog_steps;
+std::size_t g_dialog_step = 0;
+void dialog_pass() {
+    if (g_dialog_step < g_dialog_steps.size()) g_dialog_steps[g_dialog_step++]();
+    else wins.start_win(0);   // a script that ran out closes the dialog
+    platform::test_clock_advance(16667);
+    MACIBM_event_proc();
+}
+
+TEST_F(KeysWind, TheFolderButtonPicksACommandInTheFileDialog) {
+    const int r = row_of("sim/general/left");
+    click(78, row_y(r));
+    BTN_file_dialog_reset_for_test();
+    auto key_step = [](int code, uint32_t ch) {
+        return [=] {
+            for (const int kind : {platform::ev_key_down, platform::ev_key_up}) {
+                platform::input_event e;
+                e.kind = kind;
+                e.key_code = code;
+                e.ch = e.lower = e.upper = ch;
+                platform::push_test_event(e);
+            }
+        };
+    };
+    // Opened in sim/general/: up to sim/, into operation by its initial, then quit likewise.
+    g_dialog_steps = {
+        [] {
+            platform::test_clock_advance(1100000);   // not a double click with the button's
+            point(20, 180);
+            press();
+        },
+        [] { release(); },
+        key_step(117, 0),        // forward Delete: up a level
+        key_step(31, 'o'),
+        key_step(36, 13),        // Return enters the folder
+        [] { platform::test_clock_advance(1100000); },
+        key_step(12, 'q'),       // quicktime_record_toggle comes first
+        key_step(32, 'u'),
+        key_step(34, 'i'),
+        key_step(17, 't'),       // now quit
+        key_step(36, 13),        // Return chooses the command
+    };
+    g_dialog_step = 0;
+    void (*pump)() = g_shell.event_proc;
+    g_shell.event_proc = &dialog_pass;
+    click(590 - 17, 733);   // the folder button left of the path field
+    g_shell.event_proc = pump;
+    EXPECT_EQ(g_dialog_step, g_dialog_steps.size());
+    draw();
     EXPECT_EQ(path_of_row(r), "sim/operation/quit");
 }
 
