@@ -142,6 +142,8 @@ int net_get_updates(int first_frame, wizard_screen& w) {
     }
     // Quit during the scan stops it, then the program ends.
     w.quit_func = [] { return checksum_directory_kill() != 0; };
+    // The text stays on the frame the scan completes: that frame is still drawn.
+    w.text = UTL_string_sub(tr("I am scanning %1:folder path% to see what files need updating."), dest_dir_path);
     float progress = 0;
     if (checksum_directory(ctr, 0, progress)) {
         // The copy's global scenery is what it has installed: an update keeps those tiles and
@@ -152,7 +154,6 @@ int net_get_updates(int first_frame, wizard_screen& w) {
         w.next_screen = net_check_disk;
         return 1;
     }
-    w.text = UTL_string_sub(tr("I am scanning %1:folder path% to see what files need updating."), dest_dir_path);
     w.progress_text = UTL_string_sub(tr("Scanning %1:number% of %2:total% files."), int_str(ctr),
                                      int_str((int)sim_info.size()));
     w.progress = std::clamp(progress, 0.0f, 1.0f);
