@@ -59,10 +59,11 @@ install_set new_release() {
 
 class WebUpdate : public ::testing::Test {
 protected:
+    virtual mirror::mode list_host_mode() const { return mirror::mode::serve; }
     void SetUp() override {
         std::vector<mirror> mirrors;
         for (const auto& n : kMirrors) mirrors.push_back({n, mirror::mode::serve, 400000, 0});
-        mirrors.push_back({VENTARO_SERVER_HOST});
+        mirrors.push_back({VENTARO_SERVER_HOST, list_host_mode()});
         nginx = std::make_unique<nginx_mirrors>(mirrors);
         next = new_release();
         std::vector<list_server> list;
@@ -217,6 +218,49 @@ TEST_F(WebUpdate, PickedFromTheRegisteredCopiesOnlyThatCopyIsUpdated) {
     EXPECT_EQ(tree(other), mac_copy_of(old_release()));
     // The files the new release dropped are gone, not merely left out of the comparison.
     EXPECT_FALSE(fs::exists(copy + "Resources/text/sub1/notes 5.txt"));
+}
+
+// The host of the server list does not answer: the search says whom it is contacting and keeps
+// trying; Back returns to the chooser, where the only copy is chosen by itself, and Quit ends.
+class WebUpdateNoList : public WebUpdate {
+protected:
+    mirror::mode list_host_mode() const override { return mirror::mode::stall; }
+};
+
+TEST_F(WebUpdateNoList, TheSearchWaitsForTheListAndBackLeavesIt) {
+    write_file(box->home() + "/.config/ventaro_install.txt", copy + "\n");
+    ASSERT_TRUE(x.running());
+    auto run = box->start(args());
+    xdo d(x.display(), run.pid());
+    ASSERT_TRUE(d.found()) << run.err();
+    ASSERT_TRUE(wait_for_line("screen: Ventaro 9 Web Updater", 60)) << run.err();
+    ASSERT_TRUE(click_until(d, kNext, "screen: Pick Destination")) << read_file(box->out_path());
+    shot(d, "update one copy pick destination");
+    ASSERT_TRUE(click_until(d, kNext, "screen: Search for Updates")) << read_file(box->out_path());
+    shot(d, "update search contacting");
+    constexpr point kBack{595, 23};
+    d.click(kBack.x, kBack.y, kHoldMs);
+    const auto picks = [&] {
+        int n = 0;
+        for (const std::string& s : screens()) n += s == "Pick Destination";
+        return n;
+    };
+    // A press in a screen's first frames can go unseen: pressed again until the chooser is back.
+    for (int i = 0; i < 4 && picks() < 2; ++i) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (picks() < 2 && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (picks() < 2) d.click(kBack.x, kBack.y, kHoldMs);
+    }
+    EXPECT_EQ(picks(), 2) << read_file(box->out_path());
+    constexpr point kQuit{30 + 56 / 2.0f, 23};
+    int code = -1;
+    for (int i = 0; i < 4 && code == -1; ++i) {
+        d.click(kQuit.x, kQuit.y, kHoldMs);
+        code = run.wait_exit(5);
+    }
+    EXPECT_EQ(code, 0) << run.err();
+    EXPECT_EQ(tree(copy), mac_copy_of(old_release()));
 }
 
 }  // namespace
