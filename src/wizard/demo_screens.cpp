@@ -26,6 +26,7 @@
 #include "wizard/text_helpers.h"
 
 int accept_eula = 0;
+screen_func launch_back_screen = demo_done;
 int demo_install_is_running = 0;
 
 namespace {
@@ -331,7 +332,7 @@ int dvd_do_run_sim(int first_frame, wizard_screen& w) {
     }
     if (!launch_error.empty()) {
         w.text = UTL_string_sub(tr("I could not start the Ventaro 9 demo: %1:errormessage%."), launch_error);
-        w.back_screen = demo_done;
+        w.back_screen = launch_back_screen;
     }
     return 0;
 }
@@ -347,4 +348,5 @@ void demo_screens_reset_for_test() {
     name_proposed = false;
     totl_inst_rat = 0;
     launch_error.clear();
+    launch_back_screen = demo_done;
 }

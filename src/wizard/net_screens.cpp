@@ -239,6 +239,7 @@ int net_done(int, wizard_screen& w) {
     }
     w.choice_labels.push_back(fly_now());
     w.choice_screens.push_back(dvd_do_run_sim);
+    launch_back_screen = net_done;
     return 0;
 }
 

@@ -54,6 +54,7 @@ protected:
     }
     void TearDown() override {
         net_screens_reset_for_test();
+        demo_screens_reset_for_test();
         next.reset_all_streams();
         next.streams.clear();
         servers.clear();
@@ -357,6 +358,7 @@ TEST_F(NetScreens, FinishByOutcome) {
         EXPECT_EQ(w.choice_screens.size(), r.fly ? 1u : 0u);
         if (r.fly) {
             EXPECT_EQ(w.choice_screens[0], dvd_do_run_sim);
+            EXPECT_EQ(launch_back_screen, net_done);   // a failed launch returns here, not to the demo's
         }
     }
 }
