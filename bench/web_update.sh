@@ -84,7 +84,10 @@ same_resources "$dir/master" "$dir/engine dest" || { echo "the engine installed 
 mv "$dir/engine dest" "$dir/pristine"
 
 # The next release: 10 files with new bytes of the same size, built against this one's manifest.
-bsdtar -xOf "$mirror/directory.txt.zip" directory.txt > "$work/previous.txt"
+# This release's manifest as the previous one, its files at version 1 (the builder gives every file
+# of the release it makes the same, higher, version).
+bsdtar -xOf "$mirror/directory.txt.zip" directory.txt | sed -E 's/^FILE ([0-9]+) ([0-9]+) [0-9]+ /FILE \1 \2 1 /' \
+  > "$work/previous.txt"
 paths=()
 for i in "${changed[@]}"; do
   p="All/Resources/folder $((i / 50))/file $i.dat"
@@ -95,7 +98,7 @@ rm -rf "$dir/built"
 [ -d "$work/builder" ] || cp -r "$VENTARO_BENCH_BUILD/builder" "$work/builder"
 SDL_VIDEODRIVER=offscreen "$work/builder/Ventaro Builder.app/Contents/MacOS/Ventaro Builder" --lang=en \
   --qa_script=bench "--src_fold=$dir/master/" "--dst_fold_base=$dir/built/" "--old_dir_path=$work/previous.txt" > /dev/null ||
-  { echo "the builder failed"; exit 1; }
+  { echo "the builder failed; see $work/builder/Ventaro Installer Log.txt"; tail -5 "$work/builder/Ventaro Installer Log.txt"; exit 1; }
 name=$(sed -n 's/^VERSION //p' "$dir/built/dvd_version.txt")
 rm -rf "$mirror"
 mv "$dir/built/$name" "$mirror"
@@ -208,7 +211,7 @@ reference() {
   a=$(now)
   (cd "$copy" && find . -type f -print0 | xargs -0 -P "$(nproc)" -n 64 md5sum > /dev/null)
   b=$(now)
-  curl -s --fail --parallel --parallel-max 3 -x "127.0.0.1:$port" -K "$work/curl10" || { echo "curl failed"; exit 1; }
+  curl -s --no-progress-meter --fail --parallel --parallel-max 3 -x "127.0.0.1:$port" -K "$work/curl10" || { echo "curl failed"; exit 1; }
   c=$(now)
   md5_ms=$(ms_between "$a" "$b")
   curl_ms=$(ms_between "$b" "$c")
