@@ -397,7 +397,10 @@ TEST_F(WizardWalkSlow, TheCloseButtonAsksAndACloseDuringTheQuestionLeavesTheAnsw
     EXPECT_EQ(questions(), 1);
 
     const std::string dest = box->home() + "/Desktop/Ventaro 9 Demo/";
-    EXPECT_EQ(installed_tree(dest), mac_copy_of(set));
+    std::map<std::string, std::string> want;
+    for (const auto& f : set.files)
+        if (!f.gone) want[f.path.substr(f.path.find('/') + 1)] = md5_hex(f.bytes);
+    EXPECT_EQ(installed_tree(dest), want);
 
     ASSERT_TRUE(d.close_button());
     EXPECT_EQ(run.wait_exit(30), 0) << run.err();
