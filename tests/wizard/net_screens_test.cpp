@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "../render/recorded_draw.h"
@@ -259,6 +260,29 @@ TEST_F(NetScreens, LeavingTheScanStopsItAndAFinishedScanMovesOn) {
     EXPECT_EQ(w.next_screen, net_check_disk);
     EXPECT_EQ(w.back_screen, nullptr);
     EXPECT_EQ(stg.files_to_get, 20);
+}
+
+// The copy's installed global scenery is what the update keeps: its tiles are not deleted for
+// being unchosen, and tiles it never had are not fetched.
+TEST_F(NetScreens, AnUpdateKeepsTheInstalledSceneryTiles) {
+    const std::string dest = make_copy("a");
+    dest_dir_path = dest;
+    servers.push_back({"mirror1.test", "/set/", ""});
+    write_file(dest + "Global Scenery/+40-120.dsf", "tile");
+    const auto tile = [&](const std::string& name, const std::string& bytes, int lon) {
+        add_file("V/Global Scenery/" + name, md5_hex(bytes), "NONE");
+        sim_info.back().current().global_scenery = 1;
+        sim_info.back().current().lon_index = lon;
+    };
+    tile("+40-120.dsf", "tile", 6);
+    tile("+40-110.dsf", "other tile", 7);
+    stg.stage = 3;
+    for (int frames = 0; frames < 1000 && !call(net_get_updates, 0).next_screen; ++frames) {
+    }
+    EXPECT_EQ(stg.files_to_delete, 0);
+    EXPECT_EQ(stg.files_to_get, 0);
+    EXPECT_EQ(net_check_disk(1, *std::make_unique<wizard_screen>()), 1);
+    rec.take();
 }
 
 TEST_F(NetScreens, CheckDiskSkipsOnlyWhenThereIsNothingToGetOrDelete) {
