@@ -15,6 +15,7 @@
 
 #include "files/file_ops.h"
 #include "files/paths.h"
+#include "platform/beneath.h"
 
 namespace {
 
@@ -173,20 +174,18 @@ std::string md5_text(const unsigned char digest[16]) {
     return s;
 }
 
-int calc_file_md5(const std::string& path, std::string& md5) {
+namespace {
+// MD5 of the link text.
+std::string link_text_md5(const std::string& target) {
     md5_context ctx;
-    std::string target;
-    if (is_sim_link(path, &target)) {
-        MD5Init(&ctx);
-        MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(target.data()), uint32_t(target.size()));
-        MD5Final(&ctx);
-        md5 = md5_text(ctx.digest);
-        return 0;
-    }
-    std::string full = path;
-    set_path_to_full(full);
-    // Not blocking: a FIFO with no writer would otherwise wait forever; only files are hashed.
-    const int fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    MD5Init(&ctx);
+    MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(target.data()), uint32_t(target.size()));
+    MD5Final(&ctx);
+    return md5_text(ctx.digest);
+}
+
+// MD5 of a regular file open as fd; closes fd. 0 or 20006.
+int fd_md5(int fd, std::string& md5) {
     if (fd < 0) return 20006;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -198,6 +197,7 @@ int calc_file_md5(const std::string& path, std::string& md5) {
     // the file page by page costs more than the hashing itself.
     constexpr size_t kBuffer = size_t(128) << 10;
     thread_local std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBuffer]);
+    md5_context ctx;
     MD5Init(&ctx);
     while (true) {
         const ssize_t got = ::read(fd, buffer.get(), kBuffer);
@@ -213,4 +213,40 @@ int calc_file_md5(const std::string& path, std::string& md5) {
     MD5Final(&ctx);
     md5 = md5_text(ctx.digest);
     return 0;
+}
+}  // namespace
+
+int calc_file_md5(const std::string& path, std::string& md5) {
+    std::string target;
+    if (is_sim_link(path, &target)) {
+        md5 = link_text_md5(target);
+        return 0;
+    }
+    std::string full = path;
+    set_path_to_full(full);
+    // Not blocking: a FIFO with no writer would otherwise wait forever; only files are hashed.
+    return fd_md5(::open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY), md5);
+}
+
+int calc_file_md5_beneath(int rootfd, const std::string& rel, std::string& md5) {
+    std::string leaf;
+    const int parent = platform::open_parent_beneath(rootfd, rel, leaf);
+    if (parent < 0) return 20006;
+    struct stat st;
+    int result = 20006;
+    if (::fstatat(parent, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(st.st_mode)) {
+            std::string target(size_t(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+            const ssize_t n = ::readlinkat(parent, leaf.c_str(), target.data(), target.size());
+            if (n >= 0 && size_t(n) < target.size()) {
+                target.resize(size_t(n));
+                md5 = link_text_md5(target);
+                result = 0;
+            }
+        } else {
+            result = fd_md5(::openat(parent, leaf.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW), md5);
+        }
+    }
+    ::close(parent);
+    return result;
 }

@@ -21,3 +21,6 @@ std::string md5_text(const unsigned char digest[16]);
 // MD5 of a file, or of a symbolic link's own text. 0, or 20006 when the file cannot be read
 // (md5 is then left as it was).
 int calc_file_md5(const std::string& path, std::string& md5);
+// The same for rel beneath the folder open as rootfd: every folder on the way resolves beneath it
+// (a link that leads out is not followed), and a link at rel itself gives its own text's MD5.
+int calc_file_md5_beneath(int rootfd, const std::string& rel, std::string& md5);

@@ -1,5 +1,9 @@
 #include "install/checksum.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "core/frame_clock.h"
@@ -8,24 +12,34 @@
 #include "install/install_filter.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
+#include "platform/beneath.h"
 #include "core/log.h"
 
 UTL_worker_threads* checksum_workers = nullptr;
 
 int checksum_task::do_it() {
+    // Every file is read beneath the copy's folder: a folder link inside it that leads elsewhere
+    // is not followed, so nothing outside the copy is read as part of it.
+    const int root = ::open(dest_dir_path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     for (int i = first_; i < end_; ++i) {
         file_version_struct& c = sim_info[i].versions.back();
         if (!want_this_f(i, (int)sim_info[i].versions.size() - 1)) continue;
         const std::string local = local_path_for(c.path);
+        const std::string rel = local.substr(std::min(local.size(), dest_dir_path.size()));
         c.sig_have = "NONE";
-        if (!quick_) {
+        if (root < 0) {
+        } else if (!quick_) {
             std::string digest;
-            if (calc_file_md5(local, digest) == 0) c.sig_have = digest;
-        } else if (file_exists(local)) {
-            c.sig_have = c.sig_want;
+            if (calc_file_md5_beneath(root, rel, digest) == 0) c.sig_have = digest;
+        } else {
+            const int fd = platform::open_beneath(root, rel, O_PATH | O_CLOEXEC);
+            struct stat st;
+            if (fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode)) c.sig_have = c.sig_want;
+            if (fd >= 0) ::close(fd);
         }
         c.match = c.sig_have == c.sig_want ? 1 : 0;
     }
+    if (root >= 0) ::close(root);
     return 0;
 }
 

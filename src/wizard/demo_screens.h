@@ -15,6 +15,9 @@ int demo_pick_dest(int first_frame, wizard_screen& screen);
 int demo_run_patch(int first_frame, wizard_screen& screen);
 int demo_done(int first_frame, wizard_screen& screen);
 int dvd_do_run_sim(int first_frame, wizard_screen& screen);
+// Where Back leads from a launch that failed: the screen that offered it (the demo's Finish unless
+// another road's screen says otherwise).
+extern screen_func launch_back_screen;
 // Quit on the Install screen: false keeps installing; true deletes the partial copy and lets the
 // program end.
 bool demo_run_quit_func();

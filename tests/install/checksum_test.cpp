@@ -142,3 +142,24 @@ TEST_F(ChecksumScan, EmptyManifestCompletesOnTheFirstCall) {
 }
 
 }  // namespace
+
+namespace {
+// A folder link inside the copy that leads out of it is not followed: the file beyond it is not
+// the copy's, so it counts as missing in both modes; a folder link that stays inside is followed.
+TEST_F(ChecksumScan, FilesAreReadOnlyBeneathTheCopy) {
+    temp_dir outside;
+    write_file(outside / "secret.txt", "outside bytes");
+    write_file(t / "real/inner.txt", "inside bytes");
+    ASSERT_EQ(::symlink(outside.path().c_str(), (t / "out").c_str()), 0);
+    ASSERT_EQ(::symlink("real", (t / "alias").c_str()), 0);
+    for (int quick : {0, 1}) {
+        sim_info.clear();
+        add("V/out/secret.txt", md5_hex("outside bytes"));
+        add("V/alias/inner.txt", md5_hex("inside bytes"));
+        run_scan(quick);
+        EXPECT_EQ(sim_info[0].current().sig_have, "NONE") << quick;
+        EXPECT_EQ(sim_info[0].current().match, 0) << quick;
+        EXPECT_EQ(sim_info[1].current().match, 1) << quick;
+    }
+}
+}  // namespace
