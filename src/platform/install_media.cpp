@@ -12,17 +12,17 @@ namespace {
 std::string g_table = "/proc/self/mounts";
 
 std::mutex g_test_mutex;
-bool g_test_read = false;
-std::string g_test_folder;   // without a trailing '/'
+bool g_test_set = false;       // set in-process: g_test_folder rules, not the environment
+std::string g_test_folder;
+
+std::string without_slash(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}
 
 std::string test_folder() {
     const std::lock_guard<std::mutex> lock(g_test_mutex);
-    if (!g_test_read) {
-        g_test_read = true;
-        g_test_folder = platform::test_switches_now().disc_folder;
-        while (g_test_folder.size() > 1 && g_test_folder.back() == '/') g_test_folder.pop_back();
-    }
-    return g_test_folder;
+    return without_slash(g_test_set ? g_test_folder : platform::test_switches_now().disc_folder);
 }
 
 bool holds_disc(const std::string& dir) {
@@ -51,9 +51,8 @@ void platform_set_mount_table(const std::string& path) { g_table = path.empty() 
 
 void platform_set_test_disc_folder(const std::string& folder) {
     const std::lock_guard<std::mutex> lock(g_test_mutex);
-    g_test_read = true;
+    g_test_set = true;
     g_test_folder = folder;
-    while (g_test_folder.size() > 1 && g_test_folder.back() == '/') g_test_folder.pop_back();
 }
 
 bool platform_eject_test_disc_folder(const std::string& path) {
