@@ -22,6 +22,7 @@
 #include "files/link_check.h"
 #include "files/md5.h"
 #include "files/paths.h"
+#include "files/p7z_limits.h"
 #include "files/staging.h"
 #include "files/whole_file_map.h"
 #include "files/zip_pipeline.h"
@@ -744,7 +745,9 @@ int decoder_code(archive* a) { return archive_errno(a) == ENOMEM ? SZ_ERROR_MEM 
 // blocks are decoded once.
 class p7z_reader {
 public:
-    explicit p7z_reader(const std::string& full) {
+    // unpack_limit: how many bytes the caller will take out of it in all (UINT64_MAX: no bound of
+    // its own); the headers may ask for no more than that and the archive's size allow.
+    p7z_reader(const std::string& full, uint64_t unpack_limit) {
         file_ = std::fopen(full.c_str(), "rb");
         if (!file_) {
             open_err_ = errno;
@@ -754,6 +757,10 @@ public:
         bridge_.stream = &stream_;
         struct stat st;
         if (::fstat(::fileno(file_), &st) == 0) bridge_.size = st.st_size;
+        if (p7z_check_limits(::fileno(file_), uint64_t(std::max<int64_t>(bridge_.size, 0)), unpack_limit) != 0) {
+            open_err_ = SZ_ERROR_DATA;
+            return;
+        }
         a_ = archive_read_new();
         archive_read_support_format_7zip(a_);
         archive_read_set_callback_data(a_, &bridge_);
@@ -818,7 +825,7 @@ int p7z_stream_entry(archive* a, staged_file& out, md5_context* ctx, uint64_t li
 int p7z_to_file(const std::string& p7z_path, const std::string& folder, std::string* path_out, int rename) {
     const std::string zp = full_path(p7z_path);
     const std::string out_folder = full_path(folder);
-    p7z_reader reader(zp);
+    p7z_reader reader(zp, UINT64_MAX);
     if (reader.open_error()) return reader.open_error();
     const fd_guard root(::open(out_folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     const int root_err = root.fd < 0 ? errno : 0;
@@ -873,7 +880,10 @@ int p7z_to_checked_files(const std::string& p7z_path, const checked_target& targ
     int result = 0;
     std::set<std::string> seen;
     {
-        p7z_reader reader(zp);
+        // What the wanted entries may grow to, and room for the small entries beside them.
+        uint64_t limit = uint64_t(1) << 20;
+        for (const auto& [name, entry] : want) limit = limit > UINT64_MAX - entry.max_bytes ? UINT64_MAX : limit + entry.max_bytes;
+        p7z_reader reader(zp, limit);
         if ((result = reader.open_error())) {
             if (local_failure) *local_failure = false;
             return result;
