@@ -63,8 +63,10 @@ void recalc_disk_sizes() {
             stg.needed_space += c.uncomp_size;
             ++stg.files_to_get;
         }
-        // A file both no longer shipped and of an unchosen tile is still one deletion.
-        if (c.match && wanted && (gone || (c.global_scenery && !tile_chosen(c)))) ++stg.files_to_delete;
+        // Whatever is present goes, matching or not (a gone file never matches its "GONE"); a file
+        // both no longer shipped and of an unchosen tile is still one deletion.
+        const bool present = c.sig_have != "NONE";
+        if (present && wanted && (gone || (c.global_scenery && !tile_chosen(c)))) ++stg.files_to_delete;
     }
 }
 

@@ -22,6 +22,7 @@
 #include "ui/buttons.h"
 #include "ui/text_fields.h"
 #include "ui/tt_font.h"
+#include "wizard/install_texts.h"
 #include "wizard/text_helpers.h"
 
 int accept_eula = 0;
@@ -74,84 +75,6 @@ void set_demo_steps() {
         step_names.push_back(tr(name));
         step_funcs.push_back(func);
     }
-}
-
-// Percent of the manifest archive received on stream 1: -1 while its length is unknown, 0 before
-// the stream has a connection.
-int manifest_percent(float& fraction) {
-    fraction = 0;
-    if (http.streams.size() < 2 || !http.streams[1]) return 0;
-    const down_class& d = *http.streams[1];
-    if (d.content_length < 0) return -1;
-    if (d.content_length == 0) return -1;   // nothing to measure against yet
-    const double p = (double)d.bytes_done * 100.0 / (double)d.content_length;
-    fraction = (float)(p * 0.01);
-    return (int)p;
-}
-
-// "host: error.  Will retry in N seconds." for a server whose last attempt failed. The error may
-// end in its own full stop; the text adds one.
-std::string retry_line(const std::string& host, std::string error, float retry_time) {
-    if (!error.empty() && error.back() == '.') error.pop_back();
-    const int secs = std::max(0, (int)(retry_time - xtim.real_time));
-    return UTL_string_sub(UTL_translate_plural(secs, "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
-                                               "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% seconds."),
-                          host, error, int_str(secs));
-}
-
-std::string status_line() {
-    switch (stg.file_status) {
-        case 0: return UTL_string_sub(tr("Deleting %1:file% because that file is no longer needed!"), crnt_file_name);
-        case 1:
-            // Until the server says how long the file is there is no percent to give.
-            if (stg.file_progress < 0)
-                return UTL_string_sub(tr("Downloading and installing %1:file%."), crnt_file_name);
-            return UTL_string_sub(
-                tr("Downloading and installing %1:file%, currently %2:progress%% done with that file."),
-                crnt_file_name, int_str((int)(stg.file_progress * 100)));
-        case 2: return UTL_string_sub(tr("Skipping %1:file% because it is already installed."), crnt_file_name);
-        case 3: return UTL_string_sub(tr("Skipping %1:file% because you don't need it."), crnt_file_name);
-        default: return "";
-    }
-}
-
-bool a_stream_waits_to_retry() {
-    for (size_t i = 0; i < next.streams.size() && i < servers.size(); ++i)
-        if (xtim.real_time < next.streams[i].retry_time) return true;
-    return false;
-}
-
-std::string install_body_text() {
-    // Before the first percent the body stays empty, unless a server has already failed: that
-    // is shown from the first failure on.
-    const bool started = totl_inst_rat > 0.01f;
-    if (!started && !a_stream_waits_to_retry()) return "";
-    const float downloaded = next.in_flight + next.comp_done;
-    const float elapsed = std::max(1.0f, xtim.real_time - next.start_time);
-    const float rate = downloaded / elapsed;
-    const float remaining = std::max(0.0f, stg.download_size - downloaded);
-    float left = 0;
-    const std::string time_left = seconds_left(remaining, rate, left) ? time_str(left) : std::string();
-    const int n = (int)servers.size();
-    // Without a rate or a size there is no estimate to give: the server lines stand alone.
-    std::string text;
-    if (started && !time_left.empty() && stg.download_size > 0)
-        text = UTL_string_sub(
-            UTL_translate_plural(n, "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
-                                 "About %1:time% left in the install, downloading at %2:rate% with %3:number% simultaneous servers."),
-            time_left, rate_str(rate), int_str(n));
-    for (int i = 0; i < n; ++i) {
-        const next_class::stream_info* s = i < (int)next.streams.size() ? &next.streams[i] : nullptr;
-        if (s && xtim.real_time < s->retry_time) {
-            text += retry_line(servers[i].host, s->status, s->retry_time);
-        } else {
-            const float got = s ? s->this_pass + s->done : 0.0f;
-            text += UTL_string_sub(tr("\n\nDownloading at %1:rate% from %2:server%."), rate_str(got / elapsed),
-                                   servers[i].host);
-        }
-    }
-    const std::size_t start = text.find_first_not_of('\n');
-    return start == std::string::npos ? std::string() : text.substr(start);
 }
 
 // A name that would leave its parent folder or hold bytes no file name should.
@@ -217,7 +140,7 @@ int demo_get_updates(int first_frame, wizard_screen& w) {
     const directory_failure& failed = UTL_directory_failure();
     if (!failed.host.empty() && stg.stage == 0) {
         w.text = tr("There was a problem reading information from the servers.") +
-                 retry_line(failed.host, failed.error, failed.retry_time);
+                 install_retry_line(failed.host, failed.error, failed.retry_time);
         return 0;
     }
     if (servers.empty()) {
@@ -376,8 +299,8 @@ int demo_run_patch(int, wizard_screen& w) {
         const float target = install_fraction(next.uncomp_done, stg.needed_space);
         totl_inst_rat = (1 - 5 * dt) * totl_inst_rat + 5 * dt * target;
         totl_inst_rat = std::clamp(totl_inst_rat, 0.0f, 1.0f);
-        w.text = install_body_text();
-        w.progress_text = status_line();
+        w.text = install_body_text(totl_inst_rat, false);
+        w.progress_text = install_status_line();
         w.progress = totl_inst_rat;
         w.back_screen = demo_pick_dest;
         w.next_screen = nullptr;

@@ -12,6 +12,12 @@
 #include "wizard/app_start.h"
 #include "wizard/wizard_frame.h"
 
+// The road this program was built for names its first screen (VENTARO_START_SCREEN in the build).
+#ifndef VENTARO_START_SCREEN
+#define VENTARO_START_SCREEN demo_start
+#endif
+int VENTARO_START_SCREEN(int first_frame, wizard_screen& screen);
+
 namespace {
 // The bottom bar's labels are painted into the art, one picture per language.
 void load_bottom_bar_art() {
@@ -28,6 +34,7 @@ int main(int argc, char** argv) {
     load_bottom_bar_art();
     wizard_start_state(argc, argv, temp_folder);
 
+    g_wizard = &VENTARO_START_SCREEN;
     frame_hooks.app_update = &APP_update;
     frame_hooks.quit_request = &wizard_close_request;
     const int frame_limit = platform::test_switches_now().exit_after_frames;

@@ -233,3 +233,26 @@ TEST(LocalPaths, TrimSuffixAndContainment) {
 }
 
 }  // namespace
+
+namespace {
+// After a full scan a file the set no longer ships has its local MD5, never "GONE": every present
+// one is a deletion (the counts decide whether an update has any work), an absent one is not.
+TEST_F(Decisions, FullScanCountsEveryPresentGoneFileAsADeletion) {
+    struct row {
+        const char* have;
+        int deletions;
+    } rows[] = {{"a", 1}, {"e", 1}, {"NONE", 0}};
+    for (const row& r : rows) {
+        sim_info.clear();
+        const std::string have = r.have == std::string("NONE") ? "NONE" : std::string(32, r.have[0]);
+        add_file({version("V/old", A), version("V/old", "GONE")}, have);
+        add_file({version("V/kept", B)}, B);
+        recalc_disk_sizes();
+        EXPECT_EQ(stg.files_to_delete, r.deletions) << r.have;
+        EXPECT_EQ(stg.files_to_get, 0) << r.have;
+        answer = 1;
+        ASSERT_EQ(choose_files(), 1);
+        EXPECT_EQ(flags(), r.deletions ? "D-" : "--") << r.have;
+    }
+}
+}  // namespace
