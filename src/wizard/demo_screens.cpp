@@ -77,17 +77,16 @@ void set_demo_steps() {
     }
 }
 
-// A name that would leave its parent folder or hold bytes no file name should.
+std::string launch_error;
+
+}  // namespace
+
 bool bad_install_name(const std::string& name) {
     if (name.find('/') != std::string::npos || name.find("..") != std::string::npos) return true;
     for (unsigned char c : name)
         if (c < 0x20 || c == 0x7F) return true;
     return false;
 }
-
-std::string launch_error;
-
-}  // namespace
 
 std::string eula_text() {
     return UTL_string_sub(
