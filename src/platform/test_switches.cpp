@@ -16,6 +16,7 @@ void read_environment() {
     if (const char* v = std::getenv("VENTARO_TEST_EXIT_AFTER_FRAMES")) s.exit_after_frames = std::atoi(v);
     if (s.exit_after_frames < 0) s.exit_after_frames = 0;
     if (const char* v = std::getenv("VENTARO_TEST_MOUNT_TABLE")) s.mount_table = v;
+    if (const char* v = std::getenv("VENTARO_TEST_DISC_FOLDER")) s.disc_folder = v;
     if (const char* v = std::getenv("VENTARO_TEST_REPORT_START")) s.report_start = *v && std::string(v) != "0";
     if (const char* v = std::getenv("VENTARO_TEST_SCREEN_LOG")) s.screen_log = *v && std::string(v) != "0";
     if (const char* v = std::getenv("VENTARO_TEST_BUILDER_KEY_WAIT")) s.builder_key_wait = *v && std::string(v) != "0";

@@ -17,6 +17,11 @@
 //   VENTARO_TEST_MOUNT_TABLE=PATH
 //       The install DVD is looked for in this file (the format of /proc/self/mounts) instead of
 //       the system's mount table, so a test can make any folder the mounted DVD.
+//   VENTARO_TEST_DISC_FOLDER=PATH
+//       A plain folder that counts as a mounted volume, looked at before the mount table: with
+//       "dvd_version.txt" at its root it is the install DVD. Ejecting it takes it off the list for
+//       the rest of the run, as unmounting a disc would. In-process tests change it with
+//       platform_set_test_disc_folder (platform/install_media.h).
 //   VENTARO_TEST_REPORT_START=1
 //       Once the installer's start-up is done, one line on standard error gives what it read:
 //       "start: os_filter=N path='...' temp='...' install_name='...' installed=N". The wizard's
@@ -46,6 +51,7 @@ struct test_switches {
     std::string display_modes;    // empty: the real display
     int exit_after_frames = 0;    // 0: run until the window closes
     std::string mount_table;      // empty: the system's
+    std::string disc_folder;      // empty: none
     bool report_start = false;
     bool screen_log = false;
     bool builder_key_wait = false;

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/install_media.h"
 #include "platform/spawn.h"
 
 namespace platform {
@@ -82,11 +83,18 @@ int volume_space(const std::string& folder, uint64_t* total, uint64_t* free_byte
 }
 
 int eject_volume(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    if (platform_eject_test_disc_folder(p)) return 0;
     const std::vector<mount_entry> all = mounts();
-    const mount_entry* m = mount_of(all, path);
+    const mount_entry* m = mount_of(all, p);
     if (!m) return errno ? errno : ENOENT;
-    if (!is_optical(*m)) return 0;
-    return run_and_wait("eject", {"eject", m->target}) == 0 ? 0 : EBUSY;
+    if (is_optical(*m)) return run_and_wait("eject", {"eject", m->target}) == 0 ? 0 : EBUSY;
+    struct stat st;
+    const std::string probe = m->target + "/dvd_version.txt";
+    const bool install_disc = m->target != "/" && ::stat(probe.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    if (!install_disc) return 0;
+    return run_and_wait("umount", {"umount", m->target}) == 0 ? 0 : EBUSY;
 }
 
 int volume_is_optical(int volume_number) {

@@ -1,0 +1,102 @@
+#include "support/disc_images.h"
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/spawn.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+namespace {
+
+bool on_path(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':'))
+        if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+    // mksquashfs lives in /usr/sbin on some systems, outside an ordinary user's PATH.
+    return ::access(("/usr/sbin/" + program).c_str(), X_OK) == 0;
+}
+
+std::string find_program(const std::string& program) {
+    return ::access(("/usr/sbin/" + program).c_str(), X_OK) == 0 ? "/usr/sbin/" + program : program;
+}
+
+}  // namespace
+
+bool disc_mounts_possible(std::string* why) {
+    static std::once_flag once;
+    static std::string reason;
+    std::call_once(once, [] {
+        if (::geteuid() != 0) {
+            reason = "mounting disc images needs root";
+            return;
+        }
+        if (!on_path("mksquashfs") || !on_path("mount") || !on_path("umount")) {
+            reason = "mksquashfs, mount or umount is missing (scripts/bootstrap installs them)";
+            return;
+        }
+        if (::unshare(CLONE_NEWNS) != 0) {
+            reason = std::string("no mount namespace of our own: ") + std::strerror(errno);
+            return;
+        }
+        // Mounts made here must not show up in the system's namespace.
+        if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            reason = std::string("cannot make the mounts private: ") + std::strerror(errno);
+            return;
+        }
+    });
+    if (why) *why = reason;
+    return reason.empty();
+}
+
+void label_every_disk(const std::string& out) {
+    const std::string label = read_file(out + "/disk_0/dvd_version.txt");
+    if (label.empty()) throw std::runtime_error("no dvd_version.txt in " + out + "/disk_0");
+    for (int n = 1; fs::is_directory(out + "/disk_" + std::to_string(n)); ++n)
+        write_file(out + "/disk_" + std::to_string(n) + "/dvd_version.txt", label);
+}
+
+void make_disc_image(const std::string& folder, const std::string& image) {
+    const int r = platform::run_and_wait(find_program("mksquashfs"),
+                                         {"mksquashfs", folder, image, "-noappend", "-quiet", "-no-progress"});
+    if (r != 0) throw std::runtime_error("mksquashfs failed for " + folder);
+}
+
+void mount_disc(const std::string& image, const std::string& mount_point) {
+    fs::create_directories(mount_point);
+    if (platform::run_and_wait("mount", {"mount", "-o", "loop,ro", image, mount_point}) != 0)
+        throw std::runtime_error("cannot mount " + image + " at " + mount_point);
+}
+
+void unmount_disc(const std::string& mount_point) {
+    if (platform::run_and_wait("umount", {"umount", mount_point}) != 0)
+        throw std::runtime_error("cannot unmount " + mount_point);
+}
+
+bool is_mounted(const std::string& mount_point) {
+    std::ifstream in("/proc/self/mounts");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string device, target;
+        if (fields >> device >> target && target == mount_point) return true;
+    }
+    return false;
+}
+
+}  // namespace testsupport
