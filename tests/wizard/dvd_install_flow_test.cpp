@@ -135,6 +135,14 @@ TEST_F(DvdInstallFlow, PickDestinationTextsForTheDefaultANameMissingAnExistingFo
     EXPECT_EQ(w.text, "I will create the folder 'Copy' inside the folder '/'.");
     EXPECT_EQ(w.next_screen, see_eula);
 
+    // The licence between Pick Destination and Select Scenery, ticked afresh.
+    accept_eula = 0;
+    w = call(see_eula, 1);
+    EXPECT_EQ(w.back_screen, dvd_pick_install);
+    EXPECT_EQ(w.next_screen, nullptr);
+    accept_eula = 1;
+    EXPECT_EQ(call(see_eula, 0).next_screen, dvd_scenery_install);
+
     // A later visit keeps the choices.
     w = call(dvd_pick_install, 1);
     EXPECT_EQ(dest_dir_path, "/Copy/");
