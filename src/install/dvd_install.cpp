@@ -247,9 +247,11 @@ int install_files(int& next_file, int disc) {
         }
         return 1;
     }
-    if (next_file >= n || busy) return 0;
-    const file_version_struct& c = sim_info[next_file].current();
-    return c.disk != disc && c.install ? 2 : 0;
+    if (busy) return 0;
+    // A file not to install that ended the queuing asks for no disc: the next wanted one decides.
+    while (next_file < n && !sim_info[next_file].current().install) ++next_file;
+    if (next_file >= n) return 0;
+    return sim_info[next_file].current().disk != disc ? 2 : 0;
 }
 
 int install_files_kill() {

@@ -78,17 +78,16 @@ void set_demo_steps() {
     }
 }
 
-// A name that would leave its parent folder or hold bytes no file name should.
+std::string launch_error;
+
+}  // namespace
+
 bool bad_install_name(const std::string& name) {
     if (name.find('/') != std::string::npos || name.find("..") != std::string::npos) return true;
     for (unsigned char c : name)
         if (c < 0x20 || c == 0x7F) return true;
     return false;
 }
-
-std::string launch_error;
-
-}  // namespace
 
 std::string eula_text() {
     return UTL_string_sub(
@@ -125,8 +124,15 @@ int demo_start(int first_frame, wizard_screen& w) {
 int see_eula(int, wizard_screen& w) {
     wizard_title(w, "End User License Agreement");
     w.text = eula_text();
-    w.back_screen = demo_start;
-    w.next_screen = accept_eula ? demo_get_updates : nullptr;
+    // The licence sits in more than one flow: Back and Next are its neighbours in the flow's steps.
+    screen_func back = demo_start, forward = demo_get_updates;
+    const auto here = std::find(step_funcs.begin(), step_funcs.end(), see_eula);
+    if (here != step_funcs.end() && here != step_funcs.begin() && here + 1 != step_funcs.end()) {
+        back = *(here - 1);
+        forward = *(here + 1);
+    }
+    w.back_screen = back;
+    w.next_screen = accept_eula ? forward : nullptr;
     BTN_bool(250, 300, &accept_eula, tr("|-I agree!"), 0);
     return 0;
 }

@@ -22,6 +22,10 @@ extern screen_func launch_back_screen;
 // program end.
 bool demo_run_quit_func();
 
+// A name for a new copy's folder that would leave its parent folder or hold bytes no file name
+// should.
+bool bad_install_name(const std::string& name);
+
 // The licence the License screen shows, filled with the maker's web host.
 std::string eula_text();
 // Forgets the screens' remembered choices (tests start each case from nothing).

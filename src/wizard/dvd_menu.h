@@ -1,0 +1,24 @@
+#pragma once
+// The install disc's main menu and the Run screen. The menu waits for the first disc, reads it
+// once and offers what the disc and this computer allow; the screens that pick a copy share one
+// pattern, told by a row each.
+#include <string>
+
+#include "wizard/wizard_frame.h"
+
+int dvd_start(int first_frame, wizard_screen& screen);
+int dvd_pick_run_sim(int first_frame, wizard_screen& screen);
+
+// The disc install flow's step list, written by its first screens.
+void set_dvd_install_steps();
+
+// One screen that picks an installed copy: its title, where Next leads and the sentence that asks.
+// Run moves on by itself when there is exactly one copy.
+struct copy_pick_row {
+    const char* title;
+    screen_func next;
+    const char* last_sentence;
+    bool run;   // the Run screen: one copy goes straight on
+};
+int copy_pick_screen(const copy_pick_row& row, int first_frame, wizard_screen& screen);
+
