@@ -12,7 +12,7 @@
 #include "shell/keys.h"
 #include "ui/buttons.h"
 #include "ui/frames.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/sliders.h"
 #include "ui/text_fields.h"
 #include "ui/tt_font.h"

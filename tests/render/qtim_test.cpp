@@ -14,7 +14,8 @@
 #include "core/thread_layer.h"
 #include "movie_fake.h"
 #include "platform/gl_window.h"
-#include "recorded_draw.h"
+#include "draw_fixture.h"
+#include "ui/tt_font.h"   // the settings window's text
 #include "recorded_gl.h"
 #include "support/temp_dir.h"
 
