@@ -53,7 +53,7 @@ UTL_threadpool* g_threadpool = nullptr;
 thread_gl_hooks_t thread_gl_hooks;
 
 namespace {
-int threaded_gl() { return thread_gl_hooks.threaded_avail ? thread_gl_hooks.threaded_avail() : 0; }
+int threaded_gl() { return thread_gl_hooks.threaded_avail ? thread_gl_hooks.threaded_avail() : 1; }
 void threaded_gl_failed() {
     if (thread_gl_hooks.threaded_failed) thread_gl_hooks.threaded_failed();
 }

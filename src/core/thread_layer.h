@@ -44,8 +44,8 @@ public:
 
 extern UTL_threadpool* g_threadpool;
 
-// What the threads need of the OpenGL layer, which fills it in as it is linked in; unset, workers
-// get no OpenGL contexts.
+// What the threads need of the OpenGL layer, which fills it in as it is linked in; unset, threaded
+// OpenGL counts as available (as it does before detection) and a failure changes nothing.
 struct thread_gl_hooks_t {
     int (*threaded_avail)() = nullptr;    // 1 while workers may have contexts of their own
     void (*threaded_failed)() = nullptr;  // a worker's context could not be made: warn, stop asking

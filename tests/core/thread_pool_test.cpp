@@ -36,7 +36,7 @@ struct note_task : UTL_pool_task {
 };
 
 struct ThreadPool : ::testing::Test {
-    void SetUp() override { thread_gl_hooks = thread_gl_hooks_t(); }
+    void SetUp() override { thread_gl_hooks.threaded_avail = [] { return 0; }; }
 };
 
 TEST_F(ThreadPool, WithoutThreadsTasksWaitForHelpAndKeepTheirOrder) {

@@ -650,7 +650,7 @@ TEST_F(Http, AFailedLookupIsTriedAgainAfterAFewSeconds) {
 // still taken up by the next request.
 TEST_F(Http, StopStreamWithALookupInFlight) {
     THREAD_init();
-    thread_gl_hooks = thread_gl_hooks_t();
+    thread_gl_hooks.threaded_avail = [] { return 0; };
     g_threadpool = new UTL_threadpool(1);
     lookups = 0;
     lookups_fail = false;
