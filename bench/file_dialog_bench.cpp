@@ -25,7 +25,7 @@
 #include "shell/event_pump.h"
 #include "shell/windows.h"
 #include "ui/file_dialog.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace {
 

@@ -36,7 +36,7 @@
 #include "render/tex_scratch.h"
 #include "render/tman.h"
 #include "shell/windows.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 extern char** environ;
 

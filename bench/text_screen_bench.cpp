@@ -31,7 +31,7 @@
 #include "shell/windows.h"
 #include "ui/frames.h"
 #include "ui/labels.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/tt_font.h"
 
 namespace {

@@ -14,7 +14,3 @@ struct ren_struct {
     float alpha = 1.0f;   // multiplies every drawn alpha
 };
 extern ren_struct ren;
-
-// flag 0: the folder holding the bundle, ending in "/"; flag 1: the bundle itself, no trailing "/".
-// Also records g_case_sensitive.
-void MACIBM_set_app_path(std::string& out, int bundle);

@@ -7,14 +7,12 @@
 #include <iomanip>
 
 #include "platform/clock.h"
-#include "render/palette.h"
 #include "core/log.h"
 #include "core/mouse_record.h"
 #include "core/shell_services.h"
-#include "ui/focus.h"
-#include "ui/panel_record.h"
 
 xtim_class xtim;
+frame_clock_hooks_t frame_clock_hooks;
 
 namespace {
 constexpr int days_in_month[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -117,7 +115,7 @@ void xtim_class::xtim_update() {
     real_time = static_cast<float>(now - static_cast<double>(g.start_time));
 
     // Frame period.
-    const int panel = wins.panel_id;
+    const int panel = frame_clock_hooks.open_panel ? frame_clock_hooks.open_panel() : 0;
     if (panel != 0 && shell_window_count() != 2) {
         // A modal panel: the application does not run, so its timing is not smoothed. The alert
         // and the dialogs keep the period the application last had.
@@ -148,7 +146,7 @@ void xtim_class::xtim_update() {
     if (mnw.click_hit) {
         mnw.mouse_held = 1;
         mnw.move_time = mnw.click_time = real_time;
-        BTN_unfocus_any();
+        if (frame_clock_hooks.unfocus_any) frame_clock_hooks.unfocus_any();
     }
     if (mnw.release_hit) {
         mnw.mouse_held = 0;
@@ -162,13 +160,7 @@ void xtim_class::xtim_update() {
 
     // Pulse.
     const float p = 0.8f + 0.2f * std::sin(15.0f * real_time);
-    colr.col_assign(89, p, p, p);
-    colr.col_assign(90, p, 0.5f * p, 0.0f);
-    colr.col_assign(91, p, 0.3f * p, 0.3f * p);
-    colr.col_assign(92, 0.3f * p, 0.3f * p, p);
-    colr.col_assign(93, 0.2f * p, 0.8f * p, 0.2f * p);
-    colr.col_assign(94, 0.7f * p, 0.7f * p, 0.2f * p);
-    colr.pulse = p;
+    if (frame_clock_hooks.pulse) frame_clock_hooks.pulse(p);
 
     // Simulated time.
     sim_time += sim_period;

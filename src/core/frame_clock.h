@@ -49,5 +49,14 @@ public:
 
 extern xtim_class xtim;
 
+// What a frame needs of the layers above the clock. Each layer fills in its part as it is linked
+// in; unset, no panel is open, there is no focus to drop and the pulse reaches no colours.
+struct frame_clock_hooks_t {
+    int (*open_panel)() = nullptr;        // the framework panel on screen, 0 for the application
+    void (*unfocus_any)() = nullptr;      // a click drops the keyboard focus
+    void (*pulse)(float p) = nullptr;     // the interface pulse, 0.6 to 1, for the pulsing colours
+};
+extern frame_clock_hooks_t frame_clock_hooks;
+
 // Test seam: forget every process-wide clock state (first update, marks) and take a new epoch.
 void xtim_reset_for_test();

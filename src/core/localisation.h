@@ -23,8 +23,7 @@ std::string UTL_lang_get_button(int index);
 // --lang, else the system's preferred languages; -1 when the user must choose.
 int UTL_get_default_language();
 
-// Makes a language 1-5 current and reads its translation file; English uses UTL_translate_clear.
-void UTL_translate_load(int index);
+// Back to English. A translation file is read by UTL_translate_load (ui/localisation_file.h).
 void UTL_translate_clear();
 
 // form 0: ordinary texts; 1: the genitive plurals.

@@ -1,5 +1,7 @@
 #include "core/log.h"
 
+#include "platform/web_page.h"
+
 log_class xer;
 
 namespace {
@@ -107,3 +109,9 @@ std::string log_class::contents_for_test() {
     ss << in.rdbuf();
     return ss.str();
 }
+
+namespace {
+void web_page_log(const std::string& line) { xer << line; }
+// The platform's web-page opener logs its refusals here.
+const bool web_page_log_offered = (platform_set_web_page_log(&web_page_log), true);
+}  // namespace

@@ -6,10 +6,10 @@
 
 #include "core/cmdline.h"
 #include "core/log.h"
-#include "core/preferences.h"
 #include "core/thread_layer.h"
 
 shell_services g_shell;
+void (*finishup_save_preferences)() = nullptr;
 
 namespace {
 std::mutex g_stoppers_lock;
@@ -51,7 +51,8 @@ void shell_run_quit_stoppers() {
 void MACIBM_finishup(int save) {
     if (save) {
         // Unattended runs leave the user's preferences alone.
-        if (!cmdline.has_option("--fps_test") && !cmdline.has_option("--qa_script")) pref.IO_set(11, 1);
+        if (!cmdline.has_option("--fps_test") && !cmdline.has_option("--qa_script") && finishup_save_preferences)
+            finishup_save_preferences();
         THREAD_shutdown();
     }
     if (g_shell.teardown) g_shell.teardown();

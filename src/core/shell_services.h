@@ -17,6 +17,8 @@ struct shell_services {
     // One pass of the frame pump (events, the open panel's frame, the swap), for modal loops
     // below the shell; set as soon as the pump is linked in.
     void (*event_proc)() = nullptr;
+    // Shows the frame: swaps the main window's buffers.
+    void (*swap_buffers)() = nullptr;
 };
 
 extern shell_services g_shell;
@@ -35,3 +37,7 @@ void shell_run_quit_stoppers();
 // Takes the framework down; with save 1 the preferences are written and the thread layer stopped
 // first. Does not end the process.
 void MACIBM_finishup(int save);
+
+// What MACIBM_finishup calls to write the installer's preferences; the preference file sets it
+// as it is linked in. Unset, there are none to write.
+extern void (*finishup_save_preferences)();

@@ -8,7 +8,6 @@
 #include <exception>
 
 #include "core/cmdline.h"
-#include "render/ogl_extensions.h"
 #include "core/app_globals.h"
 #include "core/log.h"
 #include "core/shell_services.h"
@@ -51,6 +50,14 @@ int leading_int(const std::string& text) {
 }  // namespace
 
 UTL_threadpool* g_threadpool = nullptr;
+thread_gl_hooks_t thread_gl_hooks;
+
+namespace {
+int threaded_gl() { return thread_gl_hooks.threaded_avail ? thread_gl_hooks.threaded_avail() : 1; }
+void threaded_gl_failed() {
+    if (thread_gl_hooks.threaded_failed) thread_gl_hooks.threaded_failed();
+}
+}  // namespace
 
 // ---- exce_class ----
 
@@ -145,7 +152,7 @@ void THREAD_make_workers() {
     int n = UTL_count_processors();
     xer << "CPU count        : " << n << "\n";
     if (cmdline.has_option("--num_workers")) n = leading_int(cmdline.get_option("--num_workers")) + 1;
-    const int threads = glExt.threaded_avail ? std::max(n - 1, 1) : 0;
+    const int threads = threaded_gl() ? std::max(n - 1, 1) : 0;
     g_threadpool = new UTL_threadpool(threads);
     UTL_runloop_init();
 }
@@ -176,14 +183,14 @@ void THREAD_check_exception(int include_warnings) {
 void THREAD_create(void* (*func)(void*), void* arg, UTL_thread_t* thread_out, UTL_thread_t* handle2_out,
                    UTL_thread_t* handle3_out, int wants_context) {
     thread_launch_info info{func, arg, nullptr, 0, nullptr};
-    int requested = glExt.threaded_avail ? wants_context : 0;
+    int requested = threaded_gl() ? wants_context : 0;
     info.wants_context = requested;
     if (requested) {
         info.loader_context = shell_make_loader_context();
         if (!info.loader_context) {
             requested = 0;
             info.wants_context = 0;
-            glExt.threaded_ogl_failed();
+            threaded_gl_failed();
         }
     }
     info.start_queue = UTL_message_queue_create<void*>();
@@ -194,7 +201,7 @@ void THREAD_create(void* (*func)(void*), void* arg, UTL_thread_t* thread_out, UT
     UTL_thread_create(THREAD_launch, &info, thread_out, handle2_out, handle3_out);
     UTL_message_queue_read(info.start_queue, -1);
     UTL_message_queue_destroy(info.start_queue);
-    if (info.wants_context != requested) glExt.threaded_ogl_failed();
+    if (info.wants_context != requested) threaded_gl_failed();
 }
 
 // The forced-unwind handler binds a reference to the runtime's null exception object, which

@@ -44,6 +44,14 @@ public:
 
 extern UTL_threadpool* g_threadpool;
 
+// What the threads need of the OpenGL layer, which fills it in as it is linked in; unset, threaded
+// OpenGL counts as available (as it does before detection) and a failure changes nothing.
+struct thread_gl_hooks_t {
+    int (*threaded_avail)() = nullptr;    // 1 while workers may have contexts of their own
+    void (*threaded_failed)() = nullptr;  // a worker's context could not be made: warn, stop asking
+};
+extern thread_gl_hooks_t thread_gl_hooks;
+
 void THREAD_init();
 void THREAD_make_workers();
 int THREAD_is_main_thread();

@@ -11,11 +11,22 @@
 #include "core/thread_layer.h"
 #include "files/error_codes.h"
 #include "files/paths.h"
+#include "files/preferences.h"
 #include "files/sockets.h"
 #include "core/alert.h"
 #include "core/log.h"
 
 http_class http;
+
+namespace {
+// The proxy is kept in the installer's preference file.
+void proxy_keys(scan_class& s, int) {
+    s.str_io(&http.proxy_host, "_proxy_host");
+    s.str_io(&http.proxy_port, "_proxy_port");
+    s.int_io(&http.proxy_port_int, "_proxy_port_int");
+}
+const bool proxy_keys_registered = (pref_register_keys(11, 30, &proxy_keys), true);
+}  // namespace
 int _ot_inited = 0;
 
 namespace {

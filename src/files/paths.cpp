@@ -201,3 +201,16 @@ void ConvertPathToCFM(std::string& path) {
     }
     if (folder && (path.empty() || path.back() != ':')) path += ':';
 }
+
+void MACIBM_set_app_path(std::string& out, int bundle) {
+    const std::string b = platform::bundle_path();
+    out = b;
+    set_path_to_right_dirchars(out);
+    if (!bundle) {
+        // The folder is cut from the repaired path; a '/' at the very end does not count.
+        const std::size_t slash = out.size() > 1 ? out.find_last_of('/', out.size() - 2) : std::string::npos;
+        out = slash == std::string::npos ? std::string("/") : out.substr(0, slash + 1);
+    }
+    const int cs = platform::volume_case_sensitive(b);
+    if (cs >= 0) g_case_sensitive = cs;
+}

@@ -30,6 +30,10 @@ void findPath(char* path);
 // Mac Roman text that is not UTF-8 becomes UTF-8; every '\' and ':' becomes '/'.
 void set_path_to_right_dirchars(std::string& path);
 
+// flag 0: the folder holding the bundle, ending in "/"; flag 1: the bundle itself, no trailing "/".
+// Also records g_case_sensitive.
+void MACIBM_set_app_path(std::string& out, int bundle);
+
 // The folder's absolute path ending in '/'; out is left as it was when it cannot be found.
 void get_OS_abs_path(os_dir_type which, std::string& out);
 

@@ -1,9 +1,9 @@
 #pragma once
 // The engine's questions and announcements to the user.
 //
-// The two questions are modal panels (996 and 997) that run their own frames until a button
-// answers them; the announcements go through the alert function and the platform's web-page
-// opener. Main thread only.
+// The two questions are put by panels that the wizard offers through question_panels; the
+// announcements go through the alert function and the platform's web-page opener. Main thread
+// only.
 #include <functional>
 #include <string>
 
@@ -14,6 +14,15 @@ int select_alert(const std::string& path, int delete_flag);
 // and texts come translated; each text reads on from its button.
 int abort_alert(const std::string& message, const std::string& caption1, const std::string& text1,
                 const std::string& caption2, const std::string& text2);
+
+// The panels that ask the questions. Without them (or without a window) a question answers as a
+// panel that never opened.
+struct question_panels_t {
+    int (*select)(const std::string& path, int delete_flag) = nullptr;
+    int (*abort)(const std::string& message, const std::string& caption1, const std::string& text1,
+                 const std::string& caption2, const std::string& text2) = nullptr;
+};
+extern question_panels_t question_panels;
 
 void make_dir_error(const std::string& folder, int error_code);
 // Announces the newer installer, opens its page (http and https only) and ends the program.

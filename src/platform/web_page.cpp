@@ -5,14 +5,14 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <strings.h>
-
-#include "core/log.h"
 
 extern char** environ;
 
 namespace {
 std::string g_program;
+void (*g_log)(const std::string&) = nullptr;
 
 // "http://" or "https://" in any letter case, and something after it.
 bool is_web_address(const std::string& url) {
@@ -34,10 +34,14 @@ std::string printable(const std::string& url) {
 
 void platform_set_web_page_program(const std::string& program) { g_program = program; }
 
+void platform_set_web_page_log(void (*log)(const std::string& line)) { g_log = log; }
+
 int platform_open_web_page(const std::string& url) {
     // The address may come from the network: a file: or other address could start anything.
     if (!is_web_address(url)) {
-        xer << "Refusing to open a web page whose address is not http or https: " << printable(url) << "\n";
+        const std::string line = "Refusing to open a web page whose address is not http or https: " + printable(url) + "\n";
+        if (g_log) g_log(line);
+        else std::fputs(line.c_str(), stderr);
         return EINVAL;
     }
     if (g_program.empty()) return SDL_OpenURL(url.c_str()) == 0 ? 0 : -1;

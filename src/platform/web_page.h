@@ -14,3 +14,7 @@ int platform_open_web_page(const std::string& url);
 
 // Replaces the opener with a program (tests); an empty name goes back to the desktop.
 void platform_set_web_page_program(const std::string& program);
+
+// Where the line refusing an address goes. The program's log sets it as it is linked in; unset,
+// the line goes to standard error.
+void platform_set_web_page_log(void (*log)(const std::string& line));

@@ -15,7 +15,7 @@
 #include "render/tex_scratch.h"
 #include "render/tex_utils.h"
 #include "render/tman.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 int back_colr = 0;
 int back_dx = 0, back_dy = 0;

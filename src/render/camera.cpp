@@ -7,7 +7,7 @@
 #include "render/gl_api.h"
 #include "render/matrix.h"
 #include "render/ogl_draw.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 xcam_class xcam;
 

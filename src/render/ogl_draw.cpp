@@ -9,8 +9,10 @@
 #include "render/gl_api.h"
 #include "render/palette.h"
 #include "render/tman.h"
-#include "shell/startup.h"   // lookup_sin, lookup_cos
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
+
+float lookup_sin[361];
+float lookup_cos[361];
 
 namespace {
 

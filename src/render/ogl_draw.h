@@ -13,6 +13,10 @@
 // faces are culled. Main thread only; nothing here allocates.
 #include "render/ogl_state.h"
 
+// Sine and cosine of every whole degree 0..360 for circles and rings; start-up fills them in.
+extern float lookup_sin[361];
+extern float lookup_cos[361];
+
 // The palette colour rule: slot n scaled by the brightness factors (slots up to 38 only), pulled
 // to red by colr.fade or to green by colr.mono, alpha times ren.alpha; a nearly opaque result
 // (above 0.99) goes out as a three-component colour. A slot outside the palette draws black.

@@ -1,5 +1,7 @@
 #include "render/ogl_extensions.h"
 
+#include "core/thread_layer.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -459,3 +461,11 @@ void OGL_extensions::framebuf_failed() {
                  "", UTL_translate_string("(Please send your log.txt file to Quillon Research for debugging purposes.)", 0),
                  t_warn);
 }
+
+namespace {
+int threaded_avail() { return glExt.threaded_avail; }
+void threaded_failed() { glExt.threaded_ogl_failed(); }
+// The thread layer asks here whether a worker may have a context of its own.
+const bool threads_offered = (thread_gl_hooks.threaded_avail = &threaded_avail,
+                              thread_gl_hooks.threaded_failed = &threaded_failed, true);
+}  // namespace

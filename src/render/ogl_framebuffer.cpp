@@ -9,7 +9,7 @@
 #include "render/tex_obj.h"
 #include "render/tman.h"
 #include "render/view.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 UTL_stat g_fbo_flushes("fbo/flush_per_frame", stat_per_frame, 0.0f);
 

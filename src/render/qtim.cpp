@@ -13,12 +13,12 @@
 #include "render/movie_toolbox.h"
 #include "render/ogl_extensions.h"
 #include "render/ogl_state.h"
+#include "render/panel_record.h"
 #include "render/renderer_options.h"
 #include "render/screenshot.h"
 #include "render/tex_scratch.h"
 #include "render/tman.h"
 #include "render/view.h"
-#include "ui/panel_record.h"
 
 namespace {
 movie_toolbox* g_toolbox = nullptr;
@@ -41,7 +41,6 @@ int gCurrentMovie = 0;
 namespace {
 
 const char* const kSource = "QFutils/OOPS_cpp/qtim";
-const char* const kDownloadSite = "https://ffmpeg.org/download.html";
 
 long gCompressBuffer = 0;         // bytes set aside for a compressed frame; 0 before a movie
 float this_frame_duration = 0;

@@ -72,6 +72,9 @@ void draw_stuff_after_qt_capture_and_sbuff();
 
 constexpr int qt_capture_ref = 379;
 
+// Where the movie library can be had.
+inline constexpr const char* kDownloadSite = "https://ffmpeg.org/download.html";
+
 // Test seams: the movie library the recorder uses (null: FFmpeg's), and the per-frame hook's
 // clock and capture switch back to their start.
 void qtim_set_toolbox_for_test(movie_toolbox* toolbox);

@@ -8,7 +8,7 @@
 #include "render/gl_api.h"
 #include "render/tex_png.h"
 #include "render/tex_scratch.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 void OGL_screenshot(int save) {
     const int w = std::clamp(wins.win_px_w, 0, 2048);

@@ -10,7 +10,7 @@
 #include "render/renderer_options.h"
 #include "render/tex_obj.h"
 #include "render/tex_scratch.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 tman_class tman;
 int tman_is_dead = 0;

@@ -6,12 +6,12 @@
 
 #include "core/app_globals.h"
 #include "core/frame_clock.h"
+#include "core/shell_services.h"
 #include "render/camera.h"
 #include "render/gl_api.h"
 #include "render/matrix.h"
 #include "render/palette.h"
-#include "shell/event_pump.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 float local_transform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
@@ -136,7 +136,7 @@ void OGL_sbuff() {
         else gl.glColor4f(r, g, b, a);
     }
     xtim_class::profile_chart("sb1", 0);
-    shell_swap_buffers();
+    if (g_shell.swap_buffers) g_shell.swap_buffers();
     xtim_class::profile_chart("sb2", 0);
 }
 

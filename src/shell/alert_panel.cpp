@@ -12,7 +12,7 @@
 #include "render/ogl_extensions.h"
 #include "shell/event_pump.h"
 #include "shell/panel_toolkit.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/tt_font.h"
 
 int (*OGL_framebuffer_type_now)() = nullptr;

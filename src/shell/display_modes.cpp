@@ -4,7 +4,7 @@
 
 #include "core/localisation.h"
 #include "shell/event_pump.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 std::vector<monitor_res_struct> g_res_vec;
 std::map<int, platform::display_mode> s_orig_modes;

@@ -21,13 +21,13 @@
 #include "shell/windows.h"
 #include "ui/frames.h"
 #include "ui/menus.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 int resize_recurse = 0;
 
 namespace {
 // Modal loops below the shell (the engine's questions) run their frames through the pump.
-const bool pump_offered = (g_shell.event_proc = &MACIBM_event_proc, true);
+const bool pump_offered = (g_shell.event_proc = &MACIBM_event_proc, g_shell.swap_buffers = &shell_swap_buffers, true);
 
 // The input log a test asks for: what each frame took, written once the frame is swapped.
 struct input_log {

@@ -8,7 +8,7 @@
 #include "platform/cf_string.h"
 #include "shell/event_pump.h"
 #include "ui/focus.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 keys_class keys;
 

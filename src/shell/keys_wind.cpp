@@ -13,7 +13,7 @@
 #include "ui/buttons.h"
 #include "ui/file_dialog.h"
 #include "ui/frames.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/sliders.h"
 #include "ui/text_fields.h"
 #include "ui/tt_font.h"

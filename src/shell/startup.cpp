@@ -11,18 +11,21 @@
 #include "core/cmdline.h"
 #include "core/frame_clock.h"
 #include "core/localisation.h"
+#include "ui/localisation_file.h"
 #include "core/log.h"
 #include "core/mouse_record.h"
 #include "core/shared_constants.h"
 #include "core/stack_crawl.h"
 #include "core/stats.h"
 #include "core/thread_layer.h"
+#include "files/paths.h"
 #include "platform/bundle.h"
 #include "platform/events.h"
 #include "platform/os_info.h"
 #include "platform/video.h"
 #include "render/gl_api.h"
 #include "render/interface_art.h"
+#include "render/ogl_draw.h"
 #include "render/ogl_extensions.h"
 #include "render/background.h"
 #include "render/palette.h"
@@ -38,12 +41,10 @@
 #include "platform/message_box.h"
 #include "ui/frames.h"
 #include "ui/menus.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/tt_font.h"
 
 float randrat[100000];
-float lookup_sin[361];
-float lookup_cos[361];
 
 namespace {
 

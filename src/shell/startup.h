@@ -13,8 +13,6 @@ void MACIBM_setupforlang();
 void IBM_turnoff();
 
 extern float randrat[100000];
-extern float lookup_sin[361];
-extern float lookup_cos[361];
 
 // The places of start-up that later layers fill in; empty ones are skipped.
 struct startup_hooks_t {

@@ -17,7 +17,7 @@
 #include "shell/display_modes.h"
 #include "shell/event_pump.h"
 #include "ui/menus.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 cons_class cons;
 

@@ -11,7 +11,7 @@
 #include "ui/help_record.h"
 #include "ui/labels.h"
 #include "ui/menus.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/tt_font.h"
 
 namespace {

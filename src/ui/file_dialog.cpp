@@ -28,7 +28,7 @@
 #include "ui/labels.h"
 #include "ui/list_items.h"
 #include "ui/menus.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/sliders.h"
 #include "ui/text_fields.h"
 #include "ui/tt_font.h"

@@ -2,7 +2,8 @@
 
 #include <cctype>
 
-#include "ui/panel_record.h"
+#include "core/frame_clock.h"
+#include "render/panel_record.h"
 
 std::vector<focus_info_t> focus_ring;
 int focus_id = 0;
@@ -110,3 +111,10 @@ void BTN_focus_any() { focus_first(); }
 void BTN_window_has_focus() { wind_focus = 1; }
 
 int BTN_no_focus_yet() { return wind_focus == 0 && focus_id == 0 ? 1 : 0; }
+
+namespace {
+// Opening a panel starts a new focus ring and drops the focus; so does a click.
+const bool focus_offered = (wins_hooks.focus_ring_restart = &BTN_begin_focus_ring,
+                            wins_hooks.unfocus_any = &BTN_unfocus_any,
+                            frame_clock_hooks.unfocus_any = &BTN_unfocus_any, true);
+}  // namespace

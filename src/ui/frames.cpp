@@ -11,7 +11,7 @@
 #include "render/tex_flags.h"
 #include "render/tman.h"
 #include "ui/labels.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 std::string global_c_str_ram;
 float io_dx = 290.0f;

@@ -9,10 +9,16 @@
 #include "render/ogl_draw.h"
 #include "render/tex_flags.h"
 #include "ui/frames.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/tt_font.h"
 
 help_class help;
+
+namespace {
+void help_pass(int panel) { help.mouse_help_per_wind(panel); }
+// Opening a panel draws a pending tip and empties the help text.
+const bool help_pass_offered = (wins_hooks.help_pass = &help_pass, true);
+}  // namespace
 
 namespace {
 

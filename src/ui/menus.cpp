@@ -14,7 +14,7 @@
 #include "ui/frames.h"
 #include "ui/help_record.h"
 #include "ui/labels.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/tt_font.h"
 
 mbar_class mbar;

@@ -1,17 +1,11 @@
-#include "render/qtim.h"
-
+// The movie recorder's settings panel.
 #include <string>
 
 #include "core/localisation.h"
+#include "render/qtim.h"
 #include "ui/frames.h"
 #include "ui/number_fields.h"
 #include "ui/tt_font.h"
-
-namespace {
-
-const char* const kDownloadSite = "https://ffmpeg.org/download.html";
-
-}  // namespace
 
 void qtim_class::qtim_wind() {
     float wx1 = 0, wy1 = 0;

@@ -11,7 +11,7 @@
 #include "render/ogl_draw.h"
 #include "render/palette.h"
 #include "render/view.h"
-#include "shell/clipboard.h"
+#include "ui/clipboard.h"
 #include "ui/focus.h"
 #include "ui/frames.h"
 #include "ui/help_record.h"

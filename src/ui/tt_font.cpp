@@ -18,7 +18,7 @@
 #include "render/ogl_extensions.h"
 #include "render/tex_scratch.h"
 #include "render/tman.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 TT_font_info* tt_font[2] = {nullptr, nullptr};
 

@@ -6,7 +6,7 @@
 
 #include "core/cmdline.h"
 #include "core/log.h"
-#include "core/preferences.h"
+#include "files/preferences.h"
 #include "core/shared_constants.h"
 #include "files/file_ops.h"
 #include "files/launch.h"

@@ -10,8 +10,9 @@
 #include "shell/leak_suppressions.h"
 #include "shell/startup.h"
 #include "ui/menus.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "wizard/app_start.h"
+#include "wizard/question_panels.h"
 #include "wizard/wizard_frame.h"
 
 // The road this program was built for names its first screen (VENTARO_START_SCREEN in the build).
@@ -33,6 +34,7 @@ void load_bottom_bar_art() {
 int main(int argc, char** argv) {
     const std::string temp_folder = relaunch_off_install_dvd();
     MACIBM_init(argc, argv);
+    offer_question_panels();
     load_bottom_bar_art();
     wizard_start_state(argc, argv, temp_folder);
 

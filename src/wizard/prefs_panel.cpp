@@ -11,7 +11,7 @@
 #include "ui/buttons.h"
 #include "ui/frames.h"
 #include "ui/menus.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/text_fields.h"
 #include "ui/tt_font.h"
 

@@ -14,7 +14,7 @@
 #include "shell/native_ui.h"
 #include "ui/buttons.h"
 #include "ui/frames.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/tt_font.h"
 #include "wizard/demo_screens.h"
 #include "wizard/prefs_panel.h"

@@ -10,7 +10,7 @@
 #include "render/ogl_state.h"
 #include "render/tex_flags.h"
 #include "render/tman.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "wizard/wizard_frame.h"
 
 namespace {

@@ -1,5 +1,7 @@
 #include "core/thread_pool.h"
 
+#include "core/thread_layer.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "render/ogl_extensions.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ struct note_task : UTL_pool_task {
 };
 
 struct ThreadPool : ::testing::Test {
-    void SetUp() override { glExt.threaded_avail = 0; }
+    void SetUp() override { thread_gl_hooks.threaded_avail = [] { return 0; }; }
 };
 
 TEST_F(ThreadPool, WithoutThreadsTasksWaitForHelpAndKeepTheirOrder) {

@@ -25,7 +25,6 @@
 
 #include "core/frame_clock.h"
 #include "core/thread_layer.h"
-#include "render/ogl_extensions.h"
 #include "files/sockets.h"
 #include "core/log.h"
 #include "support/scripted_http_server.h"
@@ -651,7 +650,7 @@ TEST_F(Http, AFailedLookupIsTriedAgainAfterAFewSeconds) {
 // still taken up by the next request.
 TEST_F(Http, StopStreamWithALookupInFlight) {
     THREAD_init();
-    glExt.threaded_avail = 0;
+    thread_gl_hooks.threaded_avail = [] { return 0; };
     g_threadpool = new UTL_threadpool(1);
     lookups = 0;
     lookups_fail = false;

@@ -12,6 +12,7 @@
 #include "core/app_globals.h"
 #include "core/cmdline.h"
 #include "core/localisation.h"
+#include "ui/localisation_file.h"
 #include "core/localisation_tables.h"
 #include "core/log.h"
 #include "install/install_state.h"

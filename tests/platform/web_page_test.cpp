@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/log.h"
 #include "support/temp_dir.h"
 
 using namespace testsupport;
@@ -44,7 +43,9 @@ TEST(WebPage, AReplacedOpenerReportsItsFailure) {
 // opener; anything else is refused with a log line.
 TEST(WebPage, OnlyHttpAndHttpsAddressesAreOpened) {
     temp_dir t;
-    ASSERT_TRUE(xer.open(t / "log.txt"));
+    static std::string log;
+    log.clear();
+    platform_set_web_page_log([](const std::string& line) { log += line; });
     write_file(t / "opener", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$(dirname \"$0\")/opened\"\n");
     ::chmod((t / "opener").c_str(), 0755);
     platform_set_web_page_program(t / "opener");
@@ -73,7 +74,7 @@ TEST(WebPage, OnlyHttpAndHttpsAddressesAreOpened) {
         else logged += "Refusing to open a web page whose address is not http or https: " + std::string(r.url) + "\n";
     }
     EXPECT_EQ(read_file(t / "opened"), opened);
-    EXPECT_EQ(xer.contents_for_test(), logged);
+    EXPECT_EQ(log, logged);
     platform_set_web_page_program("");
-    xer.close();
+    platform_set_web_page_log(nullptr);
 }

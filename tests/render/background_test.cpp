@@ -11,7 +11,7 @@
 
 #include "core/log.h"
 #include "image_fixtures.h"
-#include "recorded_draw.h"
+#include "draw_fixture.h"
 #include "support/temp_dir.h"
 
 namespace {

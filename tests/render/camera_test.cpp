@@ -11,7 +11,7 @@
 #include "render/camera.h"
 #include "render/gl_recorder.h"
 #include "render/matrix.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace {
 

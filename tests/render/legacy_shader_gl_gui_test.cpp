@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "offscreen_gl.h"
-#include "recorded_draw.h"
+#include "draw_fixture.h"
 #include "render/ogl_framebuffer.h"
 #include "render/ogl_legacy_shader.h"
 #include "render/ogl_shader.h"

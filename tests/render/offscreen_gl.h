@@ -13,7 +13,7 @@
 #include "render/renderer_options.h"
 #include "render/tex_scratch.h"
 #include "render/tman.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace offscreen {
 

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "recorded_draw.h"
+#include "draw_fixture.h"
 
 namespace {
 

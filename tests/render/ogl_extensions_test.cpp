@@ -4,6 +4,7 @@
 
 #include "core/cmdline.h"
 #include "core/log.h"
+#include "core/thread_layer.h"
 #include "render/gl_recorder.h"
 #include "render/ogl_extensions.h"
 #include "render/renderer_options.h"
@@ -214,6 +215,23 @@ TEST_F(Capabilities, TokenNames) {
     EXPECT_EQ(OGL_get_token_name(GL_FRAMEBUFFER_UNSUPPORTED_EXT), "GL_FRAMEBUFFER_UNSUPPORTED_EXT");
     EXPECT_EQ(OGL_get_token_name(GL_TRIANGLE_FAN), "GL_TRIANGLE_FAN");
     EXPECT_EQ(OGL_get_token_name(0xABCDEF), "0x00abcdef");
+}
+
+// Workers ask for contexts of their own while threaded OpenGL is on; without a window none can be
+// made, so the first worker turns it off with one warning and the rest go without.
+TEST_F(Capabilities, AWorkerWithoutAContextTurnsThreadedOpenGLOff) {
+    glExt.threaded_avail = 1;
+    args({"--num_workers=2"});
+    THREAD_init();
+    THREAD_make_workers();
+    EXPECT_EQ(glExt.threaded_avail, 0);
+    THREAD_shutdown();
+    args({});
+    xer.flush();
+    const std::string log = testsupport::read_file(tmp / "log.txt");
+    const auto warn = log.find("There was a problem setting up OpenGL.");
+    ASSERT_NE(warn, std::string::npos);
+    EXPECT_EQ(log.find("There was a problem setting up OpenGL.", warn + 1), std::string::npos);
 }
 
 }  // namespace

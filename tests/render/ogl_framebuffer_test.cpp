@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "core/log.h"
-#include "recorded_draw.h"
+#include "draw_fixture.h"
 #include "recorded_gl.h"
 #include "render/ogl_legacy_shader.h"
 #include "render/ogl_shader.h"

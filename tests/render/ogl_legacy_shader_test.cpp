@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "recorded_draw.h"
+#include "draw_fixture.h"
 #include "recorded_gl.h"
 #include "render/ogl_framebuffer.h"
 #include "render/ogl_shader.h"

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "core/frame_clock.h"
+#include "platform/clock.h"
+
 namespace {
 
 void expect_rgb(const float* got, float r, float g, float b, float tolerance = 1e-6f) {
@@ -99,6 +104,29 @@ TEST(Palette, LitArcIsTintedBySlot53) {
     expect_rgb(c.slots[54], 0.5f, 0.5f, 0.5f);
     expect_rgb(c.slots[55], 0.1f, 0.2f, 0.3f);
     expect_rgb(c.slots[56], 0.5f, 0, 0.25f);
+}
+
+// Each frame's pulse reaches the six pulsing colours, in their own tints.
+TEST(Palette, PulsingColoursFollowTheFrameClock) {
+    platform::test_clock_set(5'000'000'000ull);
+    xtim_reset_for_test();
+    xtim_class clock;
+    for (int frame = 0; frame < 4; ++frame) {
+        SCOPED_TRACE(frame);
+        platform::test_clock_advance(37'000);
+        clock.xtim_update();
+        const float p = colr.pulse;
+        EXPECT_GE(p, 0.6f);
+        EXPECT_LE(p, 1.0f);
+        EXPECT_FLOAT_EQ(p, 0.8f + 0.2f * std::sin(15.0f * clock.real_time));
+        expect_rgb(colr.slots[89], p, p, p);
+        expect_rgb(colr.slots[90], p, 0.5f * p, 0.0f);
+        expect_rgb(colr.slots[91], p, 0.3f * p, 0.3f * p);
+        expect_rgb(colr.slots[92], 0.3f * p, 0.3f * p, p);
+        expect_rgb(colr.slots[93], 0.2f * p, 0.8f * p, 0.2f * p);
+        expect_rgb(colr.slots[94], 0.7f * p, 0.7f * p, 0.2f * p);
+    }
+    platform::test_clock_release();
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "render/gl_recorder.h"
 #include "support/temp_dir.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "render/view.h"
 #include "shell/event_pump.h"
 #include "shell/windows.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 #include "support/gl_pixels.h"
 #include "support/gui_window.h"
 #include "support/xvfb.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/tt_font.h"
 
 namespace {

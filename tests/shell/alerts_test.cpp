@@ -26,7 +26,7 @@
 #include "shell/alert_panel.h"
 #include "shell/event_pump.h"
 #include "support/temp_dir.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/tt_font.h"
 
 namespace {

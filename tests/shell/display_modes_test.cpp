@@ -6,7 +6,7 @@
 #include "platform/display_modes.h"
 #include "platform/test_switches.h"
 #include "shell/display_modes.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/key_codes.h"
 #include "shell/event_pump.h"
 #include "shell/keys.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace {
 

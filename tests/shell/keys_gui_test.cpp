@@ -15,7 +15,7 @@
 #include "shell/windows.h"
 #include "support/gui_window.h"
 #include "support/xvfb.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace {
 

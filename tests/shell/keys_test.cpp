@@ -8,7 +8,7 @@
 #include "core/mouse_record.h"
 #include "shell/event_pump.h"
 #include "shell/keys.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace {
 

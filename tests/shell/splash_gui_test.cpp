@@ -20,7 +20,7 @@
 #include "support/screen_pixels.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "render/tman.h"
 #include "shell/windows.h"
 #include "support/xvfb.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace testsupport {
 

@@ -28,7 +28,7 @@
 #include "ui/focus.h"
 #include "ui/labels.h"
 #include "ui/menus.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/text_fields.h"
 
 namespace testsupport {

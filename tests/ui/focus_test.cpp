@@ -14,7 +14,7 @@
 #include "platform/events.h"
 #include "shell/event_pump.h"
 #include "shell/keys.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "seam_mouse.h"
 
 namespace {

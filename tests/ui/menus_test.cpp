@@ -20,6 +20,7 @@
 #include "platform/events.h"
 #include "render/ogl_draw.h"
 #include "shell/event_pump.h"
+#include "shell/startup.h"
 #include "shell/windows.h"
 #include "support/temp_dir.h"
 #include "ui/frames.h"

@@ -7,7 +7,7 @@
 #include "core/app_globals.h"
 #include "ui/buttons.h"
 #include "ui/focus.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "widget_frames.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // The mouse through the platform's event seam, at interface points (y up) of the whole window.
 #include "platform/events.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 namespace seam_mouse {
 

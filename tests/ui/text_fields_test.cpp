@@ -16,7 +16,7 @@
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/events.h"
-#include "shell/clipboard.h"
+#include "ui/clipboard.h"
 #include "shell/event_pump.h"
 #include "shell/keys.h"
 #include "ui/focus.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/cmdline.h"
-#include "core/preferences.h"
+#include "files/preferences.h"
 #include "files/http.h"
 #include "install/install_state.h"
 #include "support/panel_frames.h"

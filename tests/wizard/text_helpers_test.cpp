@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/localisation.h"
+#include "ui/localisation_file.h"
 #include "core/log.h"
 #include "support/temp_dir.h"
 

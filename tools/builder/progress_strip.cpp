@@ -5,7 +5,7 @@
 #include "platform/test_switches.h"
 #include "render/ogl_draw.h"
 #include "render/view.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 #include "ui/tt_font.h"
 
 #include "builder/progress_strip.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Preference files: small text files of "key value" lines after the common file header,
-// read into or written from the variables bound to their keys.
+// read into or written from the variables that the layers bind to their keys.
 //   10 "Screen Res.prf"         screen modes (below the current folder)
 //   11 "Ventaro Installer.prf"  the installer's settings (in the OS's preferences folder)
 //   12 "Calibration.prf"        no keys
@@ -36,3 +36,9 @@ public:
 };
 
 extern pref_class pref;
+
+// The keys of a preference file are every layer's: each registers a function that reads or
+// writes its own keys (s.io_mode says which) as its code is linked in. A file's functions run in
+// the order of their place numbers, so the file's lines keep one order whoever registers first.
+using pref_keys_fn = void (*)(scan_class& s, int write);
+void pref_register_keys(int file, int place, pref_keys_fn keys);

@@ -46,5 +46,6 @@ struct wins_hooks_t {
     void (*help_pass)(int panel) = nullptr;   // draws a pending tip and empties the help text
     void (*menus_close)() = nullptr;          // closes any open menu and the popup list
     void (*focus_ring_restart)() = nullptr;   // empties the keyboard-focus ring
+    void (*unfocus_any)() = nullptr;          // drops the keyboard focus
 };
 extern wins_hooks_t wins_hooks;

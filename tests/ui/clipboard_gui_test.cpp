@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/video.h"
-#include "shell/clipboard.h"
+#include "ui/clipboard.h"
 #include "support/run_answering.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"

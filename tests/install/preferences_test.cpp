@@ -1,5 +1,5 @@
 // The installer's preference file: what a save writes, what a read takes, --pref: overrides.
-#include "core/preferences.h"
+#include "files/preferences.h"
 
 #include <stdlib.h>
 

@@ -1,6 +1,6 @@
 // The screen-mode preference file. Its values live for the whole run, so this suite has a
 // process of its own and its steps run in order in one test.
-#include "core/preferences.h"
+#include "files/preferences.h"
 
 #include <unistd.h>
 
@@ -14,7 +14,7 @@
 #include "core/mouse_record.h"
 #include "core/shell_services.h"
 #include "support/temp_dir.h"
-#include "ui/panel_record.h"
+#include "render/panel_record.h"
 
 TEST(ScreenPreferences, ReadThenWriteThenReadBack) {
     testsupport::temp_dir tmp;

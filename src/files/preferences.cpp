@@ -1,19 +1,16 @@
-#include "core/preferences.h"
+#include "files/preferences.h"
+
+#include <vector>
 
 #include "core/cmdline.h"
 #include "core/number_text.h"
 #include "core/shared_constants.h"
 #include "files/file_header.h"
-#include "files/http.h"
 #include "files/paths.h"
 #include "files/xmap.h"
-#include "install/install_state.h"
-#include "render/renderer_options.h"
 #include "core/app_globals.h"
 #include "core/log.h"
-#include "core/mouse_record.h"
 #include "core/shell_services.h"
-#include "ui/panel_record.h"
 
 pref_class pref;
 
@@ -115,15 +112,38 @@ int scan_class::str_io(std::string* value, const std::string& key) {
 
 int pref_class::IO_sta(int, int, std::string) { return 0; }
 
-void pref_class::IO_set(int file, int write) {
-    // Screen modes of the three display kinds, kept from one call to the next.
-    static int x_res_wind_pln = 0, y_res_wind_pln = 0, x_res_full_pln = 0, y_res_full_pln = 0;
-    static int full_pln = 0, bpp_pln = 0, hz_pln = 0;
-    static int x_res_wind_wrl = 0, y_res_wind_wrl = 0, x_res_full_wrl = 0, y_res_full_wrl = 0;
-    static int full_wrl = 0, bpp_wrl = 0, hz_wrl = 0;
-    static int x_res_wind_all = 0, y_res_wind_all = 0, x_res_full_all = 0, y_res_full_all = 0;
-    static int full_all = 0, bpp_all = 0, hz_all = 0;
+namespace {
+struct key_group {
+    int file, place;
+    pref_keys_fn keys;
+};
+std::vector<key_group>& key_groups() {
+    static std::vector<key_group> groups;
+    return groups;
+}
 
+// The four preference messages head the installer's file.
+void message_keys(scan_class& s, int) {
+    s.str_io(&stls[0], "_message_1");
+    s.str_io(&stls[1], "_message_2");
+    s.str_io(&stls[2], "_message_3");
+    s.str_io(&stls[3], "_message_4");
+}
+const bool messages_registered = (pref_register_keys(11, 0, &message_keys), true);
+
+// Ending the run writes the installer's preferences.
+void save_installer_preferences() { pref.IO_set(11, 1); }
+const bool save_offered = (finishup_save_preferences = &save_installer_preferences, true);
+}  // namespace
+
+void pref_register_keys(int file, int place, pref_keys_fn keys) {
+    auto& groups = key_groups();
+    auto at = groups.begin();
+    while (at != groups.end() && (at->file < file || (at->file == file && at->place <= place))) ++at;
+    groups.insert(at, key_group{file, place, keys});
+}
+
+void pref_class::IO_set(int file, int write) {
     std::string path;
     if (file == 11) {
         get_OS_abs_path(os_dir_prefs, path);
@@ -137,68 +157,6 @@ void pref_class::IO_set(int file, int write) {
     }
 
     scan_class s(path, write);
-    if (file == 11) {
-        s.str_io(&stls[0], "_message_1");
-        s.str_io(&stls[1], "_message_2");
-        s.str_io(&stls[2], "_message_3");
-        s.str_io(&stls[3], "_message_4");
-        s.int_io(&stg.stream_count, "_stream_count");
-        s.int_io(&stg.log_actions, "_log_actions");
-        s.str_io(&http.proxy_host, "_proxy_host");
-        s.str_io(&http.proxy_port, "_proxy_port");
-        s.int_io(&http.proxy_port_int, "_proxy_port_int");
-        s.int_io(&stg.get_beta, "_get_beta");
-    } else if (file == 10) {
-        if (write) {
-            mnw.prefs_found = 1;
-            full_all = wins.full_screen;
-            x_res_wind_all = wins.windowed_w;
-            y_res_wind_all = wins.windowed_h;
-            x_res_full_all = wins.full_w;
-            y_res_full_all = wins.full_h;
-            hz_all = wins.full_hz;
-            bpp_all = wins.full_bpp;
-        }
-        s.int_io(&x_res_wind_pln, "_x_res_wind_PLN");
-        s.int_io(&y_res_wind_pln, "_y_res_wind_PLN");
-        s.int_io(&x_res_full_pln, "_x_res_full_PLN");
-        s.int_io(&y_res_full_pln, "_y_res_full_PLN");
-        s.int_io(&x_res_wind_wrl, "_x_res_wind_WRL");
-        s.int_io(&y_res_wind_wrl, "_y_res_wind_WRL");
-        s.int_io(&x_res_full_wrl, "_x_res_full_WRL");
-        s.int_io(&y_res_full_wrl, "_y_res_full_WRL");
-        s.int_io(&x_res_wind_all, "_x_res_wind_ALL");
-        s.int_io(&y_res_wind_all, "_y_res_wind_ALL");
-        s.int_io(&x_res_full_all, "_x_res_full_ALL");
-        s.int_io(&y_res_full_all, "_y_res_full_ALL");
-        s.int_io(&full_pln, "_is_full_PLN");
-        s.int_io(&bpp_pln, "_bpp_full_PLN");
-        s.int_io(&hz_pln, "_hz_full_PLN");
-        s.int_io(&full_wrl, "_is_full_WRL");
-        s.int_io(&bpp_wrl, "_bpp_full_WRL");
-        s.int_io(&hz_wrl, "_hz_full_WRL");
-        s.int_io(&full_all, "_is_full_ALL");
-        s.int_io(&bpp_all, "_bpp_full_ALL");
-        s.int_io(&hz_all, "_hz_full_ALL");
-        if (!write) {
-            wins.full_screen = full_all;
-            wins.windowed_w = x_res_wind_all;
-            wins.windowed_h = y_res_wind_all;
-            wins.full_w = x_res_full_all;
-            wins.full_h = y_res_full_all;
-            wins.full_hz = hz_all;
-            wins.full_bpp = bpp_all;
-        }
-        s.int_io(&reno.use_vsync1, "_use_vsync1");
-        s.int_io(&reno.use_vsync2, "_use_vsync2");
-        s.int_io(&mnw.lang, "_lang");
-        s.int_io(&reno.alias_req, "_alias_req");
-        s.int_io(&mnw.keylist_up, "_keylist_up");
-        s.int_io(&mnw.prefs_found, "_prefs_found");
-        // Written as the live state; a value read from the file must not open a second window.
-        int sec_mon_inuse = shell_window_count() == 2 ? 1 : 0;
-        s.int_io(&sec_mon_inuse, "_sec_mon_inuse");
-        if (wins.windowed_w < 600 || wins.windowed_w > 9999) wins.windowed_w = 1024;
-        if (wins.windowed_h < 600 || wins.windowed_h > 9999) wins.windowed_h = 768;
-    }
+    for (const key_group& g : key_groups())
+        if (g.file == file) g.keys(s, write);
 }

@@ -1,4 +1,5 @@
 #include "core/localisation.h"
+#include "ui/localisation_file.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

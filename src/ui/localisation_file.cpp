@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "ui/localisation_file.h"
+
 #include "core/cmdline.h"
 #include "core/localisation.h"
 #include "core/number_text.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "recorded_draw.h"
+#include "../render/recorded_draw.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The typed clipboard without a display: the in-process store behind the clip-type tables.
-#include "shell/clipboard.h"
+#include "ui/clipboard.h"
 
 #include <gtest/gtest.h>
 
