@@ -33,7 +33,9 @@ std::string path_of(int command) {
 
 std::string row_label(const key_binding& b) {
     const std::string mods = keys_class::flag_to_str(b.flags);
-    return "-" + (mods == "<none>" ? std::string() : mods + " ") + keys_class::vkey_to_str(b.vkey);
+    std::string label = "-";
+    if (mods != "<none>") label += mods + " ";
+    return label + keys_class::vkey_to_str(b.vkey);
 }
 
 // The command browser for the selected binding: its path and description, the groups beside its
