@@ -178,6 +178,12 @@ bool PCSBSocket::IsIdleAndOpen() {
     return errno == EAGAIN || errno == EWOULDBLOCK;
 }
 
+bool PCSBSocket::WaitReady(int ms) {
+    if (mSocket < 0 || mStatus == status_closed || mStatus == status_error) return true;
+    pollfd p{mSocket, static_cast<short>(mStatus == status_connecting ? POLLOUT : POLLIN), 0};
+    return ::poll(&p, 1, ms) > 0;
+}
+
 void PCSBSocket::Disconnect() {
     ::shutdown(mSocket, SHUT_RDWR);
     mStatus = status_closed;

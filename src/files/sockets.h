@@ -40,6 +40,10 @@ public:
     void Disconnect();
     void Release();
 
+    // Waits at most ms milliseconds for something to read, a close, or (while connecting) the
+    // connection; false when the time ran out.
+    bool WaitReady(int ms);
+
     // A kept-alive connection may carry another request only when this holds: connected, no
     // unread byte waiting and the peer not gone. Reads nothing; a close it sees sets ReceivedRelease.
     bool IsIdleAndOpen();
