@@ -18,6 +18,7 @@ void read_environment() {
     if (const char* v = std::getenv("VENTARO_TEST_MOUNT_TABLE")) s.mount_table = v;
     if (const char* v = std::getenv("VENTARO_TEST_REPORT_START")) s.report_start = *v && std::string(v) != "0";
     if (const char* v = std::getenv("VENTARO_TEST_SCREEN_LOG")) s.screen_log = *v && std::string(v) != "0";
+    if (const char* v = std::getenv("VENTARO_TEST_FRAME_LOG")) s.frame_log = *v && std::string(v) != "0";
     if (const char* v = std::getenv("VENTARO_TEST_BUILDER_KEY_WAIT")) s.builder_key_wait = *v && std::string(v) != "0";
     g_switches = s;
 }
