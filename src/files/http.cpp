@@ -1,7 +1,6 @@
 #include "files/http.h"
 
 #include <errno.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <array>
@@ -520,27 +519,16 @@ void http_class::stop_stream(int stream) {
 uint64_t http_class::bytes_read() { return g_bytes_read; }
 
 bool http_class::wait_for_any(const std::vector<int>& stream_list, int ms) {
-    std::vector<pollfd> fds;
+    std::vector<PCSBSocket*> sockets;
     for (const int n : stream_list) {
         if (n < 0 || static_cast<size_t>(n) >= streams.size()) continue;
         down_class* d = streams[n];
-        if (!d || !d->sock || d->err || d->IsComplete()) continue;
-        const int fd = d->sock->descriptor_for_test();
-        if (fd < 0) continue;
-        const int s = d->sock->GetStatus();
-        if (s != PCSBSocket::status_connecting && s != PCSBSocket::status_connected) return true;
-        fds.push_back(pollfd{fd, static_cast<short>(s == PCSBSocket::status_connecting ? POLLOUT : POLLIN), 0});
+        if (d && d->sock && !d->err && !d->IsComplete()) sockets.push_back(d->sock);
     }
-    if (fds.empty()) return false;
-    return ::poll(fds.data(), fds.size(), ms) > 0;
+    return !sockets.empty() && PCSBSocket::WaitAnyReady(sockets, ms);
 }
 
-bool http_class::wait_for_answer(int stream, int ms) {
-    if (stream < 0 || static_cast<size_t>(stream) >= streams.size()) return false;
-    down_class* d = streams[stream];
-    if (!d || !d->sock || d->err || d->IsComplete()) return false;
-    return d->sock->WaitReady(ms);
-}
+bool http_class::wait_for_answer(int stream, int ms) { return wait_for_any({stream}, ms); }
 
 int http_class::local_error(int stream) const {
     if (stream < 0 || static_cast<size_t>(stream) >= local_errors.size()) return 0;

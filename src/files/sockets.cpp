@@ -178,10 +178,15 @@ bool PCSBSocket::IsIdleAndOpen() {
     return errno == EAGAIN || errno == EWOULDBLOCK;
 }
 
-bool PCSBSocket::WaitReady(int ms) {
-    if (mSocket < 0 || mStatus == status_closed || mStatus == status_error) return true;
-    pollfd p{mSocket, static_cast<short>(mStatus == status_connecting ? POLLOUT : POLLIN), 0};
-    return ::poll(&p, 1, ms) > 0;
+bool PCSBSocket::WaitAnyReady(const std::vector<PCSBSocket*>& sockets, int ms) {
+    std::vector<pollfd> fds;
+    for (const PCSBSocket* s : sockets) {
+        if (!s) continue;
+        if (s->mSocket < 0 || s->mStatus == status_closed || s->mStatus == status_error) return true;
+        fds.push_back(pollfd{s->mSocket, static_cast<short>(s->mStatus == status_connecting ? POLLOUT : POLLIN), 0});
+    }
+    if (fds.empty()) return false;
+    return ::poll(fds.data(), fds.size(), ms) > 0;
 }
 
 void PCSBSocket::Disconnect() {
