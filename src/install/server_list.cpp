@@ -243,7 +243,7 @@ directory_step download_directory_step(int& stream) {
 }
 
 // A near server answers a request within a moment: the call waits that long for it rather than
-// leave it to the next frame, and never longer than the whole budget.
+// leave it to the next frame, and waits no more once it has spent its budget.
 constexpr int answer_wait_ms = 2;
 constexpr uint64_t call_budget_us = 10000;
 
@@ -258,10 +258,11 @@ void UTL_download_directory() {
         int stream = -1;
         const directory_step step = download_directory_step(stream);
         if (step == directory_step::waits) return;
-        const uint64_t spent = xtim_class::microsecs() - start;
-        if (spent >= call_budget_us) return;
-        // Nothing within the moment: the answer is left to the next frame.
         if (step == directory_step::in_flight) {
+            // Nothing within the moment, or the call's budget spent: the answer is left to the
+            // next frame.
+            const uint64_t spent = xtim_class::microsecs() - start;
+            if (spent >= call_budget_us) return;
             const int left_ms = (int)((call_budget_us - spent + 999) / 1000);
             if (!http.wait_for_answer(stream, std::min(answer_wait_ms, left_ms))) return;
         }
