@@ -58,6 +58,7 @@ void BM_install_from_three_mirrors(benchmark::State& state) {
         temp_path = env("VENTARO_BENCH_TEMP");
         dest_dir_path = env("VENTARO_BENCH_DEST");
         servers.clear();
+        const auto run_start = std::chrono::steady_clock::now();
         while (stg.stage != 3) {
             const auto start = std::chrono::steady_clock::now();
             UTL_download_directory();
@@ -65,8 +66,12 @@ void BM_install_from_three_mirrors(benchmark::State& state) {
                 state.SkipWithError("the manifest could not be read");
                 return;
             }
-            end_frame(start);
+            // The screen that has the manifest moves on, and the pump does not wait before the
+            // next screen's first frame.
+            if (stg.stage == 3) xtim.xtim_update();
+            else end_frame(start);
         }
+        state.counters["manifest_ms"] = ms_since(run_start);
         int counter = 0;
         float progress = 0;
         checksum_directory(counter, 0, progress);
@@ -82,6 +87,12 @@ void BM_install_from_three_mirrors(benchmark::State& state) {
         uint64_t longest_pass_us = 0;
         int frames = 0;
         int result = 0;
+        double wire_ms = 0;   // until the last download is in: what is left is extraction
+        const auto all_fetched = [] {
+            for (const auto& s : next.streams)
+                if (s.file_index < (int)sim_info.size()) return false;
+            return !next.streams.empty();
+        };
         while (!result) {
             const auto start = std::chrono::steady_clock::now();
             const uint64_t budget_start = xtim_class::microsecs();
@@ -90,6 +101,7 @@ void BM_install_from_three_mirrors(benchmark::State& state) {
                 result = grab_files();
                 const uint64_t took = xtim_class::microsecs() - pass_start;
                 longest_pass_us = std::max(longest_pass_us, took);
+                if (!wire_ms && (result || all_fetched())) wire_ms = ms_since(install_start);
             } while (!result && xtim_class::microsecs() - budget_start < 20000);
             longest_ms = std::max(longest_ms, ms_since(start));
             ++frames;
@@ -103,6 +115,8 @@ void BM_install_from_three_mirrors(benchmark::State& state) {
         state.counters["files"] = (double)sim_info.size();
         state.counters["MB"] = next.uncomp_done / 1000.0;
         state.counters["install_ms"] = ms_since(install_start);
+        state.counters["fetched_ms"] = wire_ms;
+        state.counters["start_ms"] = std::chrono::duration<double, std::milli>(install_start - run_start).count();
         state.counters["longest_frame_ms"] = longest_ms;
         state.counters["frames"] = frames;
         state.counters["longest_pass_ms"] = longest_pass_us / 1000.0;

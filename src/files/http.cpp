@@ -32,6 +32,7 @@ int _ot_inited = 0;
 namespace {
 
 constexpr float time_out_seconds = 60.0f;
+uint64_t g_bytes_read = 0;   // read by the main thread only
 const char* const user_agent = "Installer-APL/Ventaro Web Demo Installer 2.06r1";
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -282,6 +283,17 @@ void down_class::DoProcessing() {
     static std::array<char, 65536> readChunk;
     const long got = sock->ReadData(readChunk.data(), static_cast<long>(readChunk.size()));
     if (got <= 0) return;
+    g_bytes_read += static_cast<uint64_t>(got);
+    if (headers_done && err == 0 && recv_buf.empty() && file && !chunked_ && is_2xx(status)) {
+        // The body of a sized or closing answer goes from the chunk straight to the file.
+        last_activity = xtim.real_time;
+        size_t take = static_cast<size_t>(got);
+        if (content_length >= 0) take = std::min<size_t>(take, static_cast<size_t>(content_length - bytes_done));
+        if (!write_body(readChunk.data(), take)) return;
+        if (take < static_cast<size_t>(got)) recv_buf.assign(readChunk.data() + take, readChunk.data() + got);
+        if (bytes_done == content_length) close_file(true);
+        return;
+    }
     recv_buf.insert(recv_buf.end(), readChunk.data(), readChunk.data() + got);
 
     if (!headers_done) parse_head();
@@ -514,6 +526,20 @@ void http_class::stop_stream(int stream) {
     lookup_failures[stream] = 0;
     failure_logs[stream].end();
 }
+
+uint64_t http_class::bytes_read() { return g_bytes_read; }
+
+bool http_class::wait_for_any(const std::vector<int>& stream_list, int ms) {
+    std::vector<PCSBSocket*> sockets;
+    for (const int n : stream_list) {
+        if (n < 0 || static_cast<size_t>(n) >= streams.size()) continue;
+        down_class* d = streams[n];
+        if (d && d->sock && !d->err && !d->IsComplete()) sockets.push_back(d->sock);
+    }
+    return !sockets.empty() && PCSBSocket::WaitAnyReady(sockets, ms);
+}
+
+bool http_class::wait_for_answer(int stream, int ms) { return wait_for_any({stream}, ms); }
 
 int http_class::local_error(int stream) const {
     if (stream < 0 || static_cast<size_t>(stream) >= local_errors.size()) return 0;

@@ -108,6 +108,16 @@ public:
     // in flight cannot be cancelled: its answer still reaches the cache. The next net_check on the
     // stream starts afresh.
     void stop_stream(int stream);
+    // Waits at most ms milliseconds for the stream's connection to have something for the next
+    // net_check (an answer, a close, the connection itself). True when something came, false
+    // when the time ran out or the stream has no connection to wait on.
+    bool wait_for_answer(int stream, int ms);
+    // Waits at most ms milliseconds for any of the streams' connections to have something for
+    // net_check; false when the time ran out or none of them has a connection to wait on.
+    bool wait_for_any(const std::vector<int>& stream_list, int ms);
+    // Body and head bytes read on every stream so far: a caller sees whether a round of polls
+    // moved anything.
+    static uint64_t bytes_read();
     // An errno value when the stream's last transfer failed because its local file could not be
     // created or written (a full disk, no permission); 0 otherwise.
     int local_error(int stream) const;

@@ -178,6 +178,17 @@ bool PCSBSocket::IsIdleAndOpen() {
     return errno == EAGAIN || errno == EWOULDBLOCK;
 }
 
+bool PCSBSocket::WaitAnyReady(const std::vector<PCSBSocket*>& sockets, int ms) {
+    std::vector<pollfd> fds;
+    for (const PCSBSocket* s : sockets) {
+        if (!s) continue;
+        if (s->mSocket < 0 || s->mStatus == status_closed || s->mStatus == status_error) return true;
+        fds.push_back(pollfd{s->mSocket, static_cast<short>(s->mStatus == status_connecting ? POLLOUT : POLLIN), 0});
+    }
+    if (fds.empty()) return false;
+    return ::poll(fds.data(), fds.size(), ms) > 0;
+}
+
 void PCSBSocket::Disconnect() {
     ::shutdown(mSocket, SHUT_RDWR);
     mStatus = status_closed;

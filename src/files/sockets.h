@@ -5,6 +5,8 @@
 
 #include <netinet/in.h>
 
+#include <vector>
+
 // Prints nothing; a stand-in for printf where diagnostics are switched off.
 int printf_null(const char* format, ...);
 
@@ -39,6 +41,10 @@ public:
 
     void Disconnect();
     void Release();
+
+    // Waits at most ms milliseconds for one of the sockets to have something to read, a close, or
+    // (while connecting) the connection; false when the time ran out or no socket was given.
+    static bool WaitAnyReady(const std::vector<PCSBSocket*>& sockets, int ms);
 
     // A kept-alive connection may carry another request only when this holds: connected, no
     // unread byte waiting and the peer not gone. Reads nothing; a close it sees sets ReceivedRelease.

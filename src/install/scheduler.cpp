@@ -346,18 +346,25 @@ void finish_file(int file, int j, const std::string& archive, const std::string&
     }
 }
 
-void collect_extractions() {
-    if (!extract_workers) return;
+// True when an extraction came back.
+bool collect_extractions() {
+    if (!extract_workers) return false;
+    bool any = false;
     while (UTL_work_task* t = extract_workers->check_retired_tasks()) {
+        any = true;
         std::unique_ptr<extract_task> task(static_cast<extract_task*>(t));
         extraction.pending_kb = std::max(0.0f, extraction.pending_kb - task->want.comp_size);
         if (task->skipped) continue;
         log_extraction(task->local, task->result, task->chmod_result);
         finish_file(task->file, task->stream, task->archive, task->local, task->result);
     }
+    return any;
 }
 
-enum class stream_step { waited, worked, downloaded };
+enum class stream_step { waited, worked, polled, downloaded };
+
+// Longest wait of a pass in which no connection had anything: well inside a frame's budget.
+constexpr int idle_pass_wait_ms = 1;
 
 // One step of stream j: take a file when idle, then delete, skip or download it.
 stream_step serve_stream(int j, int n) {
@@ -420,7 +427,7 @@ stream_step serve_stream(int j, int n) {
         stg.file_progress = (float)fraction;
         next.in_flight += (float)(fraction * c.comp_size);
         s.this_pass += (float)(fraction * c.comp_size);
-        return stream_step::worked;
+        return stream_step::polled;
     }
     if (r == 1) {
         const int file = s.file_index;
@@ -456,7 +463,9 @@ int grab_files() {
     const int n = (int)sim_info.size();
     next.in_flight = 0.0f;
     for (auto& s : next.streams) s.this_pass = 0.0f;
-    collect_extractions();
+    const uint64_t read_before = http_class::bytes_read();
+    bool moved = collect_extractions();
+    std::vector<int> transferring;
 
     for (int j = 0; j < (int)servers.size(); ++j) {
         if (j < (int)next.streams.size() && xtim.real_time < next.streams[j].retry_time) continue;
@@ -467,8 +476,16 @@ int grab_files() {
         }
         // A stream that has just received a file asks for its next one at once: its connection
         // does not idle until the next pass.
-        if (serve_stream(j, n) == stream_step::downloaded && !stg.error_flag) serve_stream(j, n);
+        const stream_step step = serve_stream(j, n);
+        if (step == stream_step::downloaded && !stg.error_flag) serve_stream(j, n);
+        if (step == stream_step::polled) transferring.push_back(j + 3);
+        else if (step != stream_step::waited) moved = true;
     }
+    // Nothing came in on any connection: the pass waits a moment for the next bytes instead of
+    // being called again at once, which leaves the processor to the extractions and lets a
+    // busy machine wake this thread when the network has something.
+    if (!moved && !transferring.empty() && http_class::bytes_read() == read_before)
+        http.wait_for_any(transferring, idle_pass_wait_ms);
     // Archives waiting for extraction count as received.
     next.in_flight += extraction.pending_kb;
 

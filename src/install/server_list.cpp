@@ -1,7 +1,10 @@
 #include "install/server_list.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
+#include "core/app_globals.h"
 #include "core/cmdline.h"
 #include "core/frame_clock.h"
 #include "core/localisation.h"
@@ -166,64 +169,103 @@ void server_list_reset_for_test() {
     g_failure = {};
 }
 
-void UTL_download_directory() {
+namespace {
+
+// How a step of the web road ended: waiting (a pace, a failure, nothing to do), a transfer still
+// in flight on the given stream, or done, so that the next step may follow at once.
+enum class directory_step { waits, in_flight, done };
+
+directory_step download_directory_step(int& stream) {
     if (servers.empty()) {
-        if (!g_list_pace.due()) return;
+        if (!g_list_pace.due()) return directory_step::waits;
         const std::string local = temp_path + "serverlist9.txt";
         const int r = http.net_check(0, server_list_host, "/serverlist9.txt", local);
         if (r == 2) {
             g_list_pace.wait();
             note_failure(server_list_host, 0, g_list_pace);
         }
-        if (r != 1) return;
+        stream = 0;
+        if (r == 0) return directory_step::in_flight;
+        if (r != 1) return directory_step::waits;
         g_list_pace = {};
         // A list without a usable server is fetched again, at the same pace as a failure.
-        if (read_server_list(local) == 0 && servers.empty()) {
+        const int read = read_server_list(local);
+        if (read == 0 && servers.empty()) {
             g_list_pace.wait();
             g_failure.host = server_list_host;
             g_failure.error = tr("The server list names no download server I can use.");
             g_failure.retry_time = g_list_pace.since + retry_seconds;
-        } else {
-            g_failure = {};
+            return directory_step::waits;
         }
-        return;
+        g_failure = {};
+        return read == 0 ? directory_step::done : directory_step::waits;
     }
     switch (stg.stage) {
         case 0: {
-            if (!g_manifest_pace.due()) break;
+            if (!g_manifest_pace.due()) return directory_step::waits;
             if (stg.manifest_server < 0 || stg.manifest_server >= (int)servers.size()) stg.manifest_server = 0;
             const server_t& s = servers[stg.manifest_server];
             const std::string archive = temp_path + "directory.txt.zip";
             const int r = http.net_check(1, s.host, s.path + "directory.txt.zip", archive);
+            stream = 1;
+            if (r == 0) return directory_step::in_flight;
             if (r == 2) {
                 g_manifest_pace.wait();
                 note_failure(s.host, 1, g_manifest_pace);
                 stg.manifest_server = servers.size() == 1 ? 0 : std::rand() % (int)servers.size();
-            } else if (r == 1) {
-                g_manifest_pace = {};
-                const int err = zip_to_file(archive, temp_path, nullptr, 0);
-                if (err != 0) {
-                    MACIBM_alert(0, tr("The installer cannot extract a file."),
-                                 UTL_string_sub(tr("Error: %1:message%."), error_sentence(err)),
-                                 UTL_string_sub(tr("Compressed File  %1:file%."), archive),
-                                 UTL_string_sub(tr("Destination Path: %1:file%."), temp_path), t_warn);
-                    g_manifest_pace.wait();
-                    g_failure.host = s.host;
-                    g_failure.error = error_sentence(err);
-                    g_failure.retry_time = g_manifest_pace.since + retry_seconds;
-                } else {
-                    g_failure = {};
-                    stg.stage = 1;
-                }
-                delete_file(archive);
+                return directory_step::waits;
             }
-            break;
+            g_manifest_pace = {};
+            const int err = zip_to_file(archive, temp_path, nullptr, 0);
+            if (err != 0) {
+                MACIBM_alert(0, tr("The installer cannot extract a file."),
+                             UTL_string_sub(tr("Error: %1:message%."), error_sentence(err)),
+                             UTL_string_sub(tr("Compressed File  %1:file%."), archive),
+                             UTL_string_sub(tr("Destination Path: %1:file%."), temp_path), t_warn);
+                g_manifest_pace.wait();
+                g_failure.host = s.host;
+                g_failure.error = error_sentence(err);
+                g_failure.retry_time = g_manifest_pace.since + retry_seconds;
+                delete_file(archive);
+                return directory_step::waits;
+            }
+            delete_file(archive);
+            g_failure = {};
+            stg.stage = 1;
+            return directory_step::done;
         }
         case 1:
             stg.stage = read_directory(temp_path + "directory.txt");
-            break;
+            return directory_step::waits;
         default:
-            break;
+            return directory_step::waits;
+    }
+}
+
+// A near server answers a request within a moment: the call waits that long for it rather than
+// leave it to the next frame, and waits no more once it has spent its budget.
+constexpr int answer_wait_ms = 2;
+constexpr uint64_t call_budget_us = 10000;
+
+}  // namespace
+
+void UTL_download_directory() {
+    // A step that ends without waiting on the network (the list read, the manifest unpacked)
+    // goes straight on to the next one: on a near server one call fetches what used to take a
+    // frame a step.
+    const uint64_t start = xtim_class::microsecs();
+    while (!app_done) {
+        int stream = -1;
+        const directory_step step = download_directory_step(stream);
+        if (step == directory_step::waits) return;
+        if (step == directory_step::in_flight) {
+            // Nothing within the moment, or the call's budget spent: the answer is left to the
+            // next frame.
+            const uint64_t spent = xtim_class::microsecs() - start;
+            if (spent >= call_budget_us) return;
+            const int left_ms = (int)((call_budget_us - spent + 999) / 1000);
+            if (!http.wait_for_answer(stream, std::min(answer_wait_ms, left_ms))) return;
+        }
     }
 }
 

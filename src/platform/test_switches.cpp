@@ -19,6 +19,7 @@ void read_environment() {
     if (const char* v = std::getenv("VENTARO_TEST_DISC_FOLDER")) s.disc_folder = v;
     if (const char* v = std::getenv("VENTARO_TEST_REPORT_START")) s.report_start = *v && std::string(v) != "0";
     if (const char* v = std::getenv("VENTARO_TEST_SCREEN_LOG")) s.screen_log = *v && std::string(v) != "0";
+    if (const char* v = std::getenv("VENTARO_TEST_FRAME_LOG")) s.frame_log = *v && std::string(v) != "0";
     if (const char* v = std::getenv("VENTARO_TEST_BUILDER_KEY_WAIT")) s.builder_key_wait = *v && std::string(v) != "0";
     if (const char* v = std::getenv("VENTARO_TEST_EXIT_FILE")) s.exit_file = v;
     g_switches = s;

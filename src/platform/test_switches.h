@@ -42,6 +42,12 @@
 //   VENTARO_TEST_EXIT_FILE=PATH
 //       The program's frame loop ends (as if the window were closed) after the first frame that
 //       finds this file present: a test ends a run at a point it chose.
+//   VENTARO_TEST_FRAME_LOG=1
+//       When the wizard leaves a screen, one line on standard output, written at that moment:
+//       "frames: <English title> frames=N work_ms=W other_ms=O longest_other_ms=L" with the number
+//       of frames the screen was current, the time its own calls took, and the time from the end
+//       of one of its calls to the start of the next (drawing, the buffer swap, the wait for
+//       events) in all and at most. The window benchmark reads it.
 //   VENTARO_TEST_BUILDER_KEY_WAIT=1
 //       The install-set builder's look for the quit key waits until a key goes down, instead of
 //       taking only what is queued: its progress strip stays on the screen until the test has
@@ -62,6 +68,7 @@ struct test_switches {
     std::string disc_folder;      // empty: none
     bool report_start = false;
     bool screen_log = false;
+    bool frame_log = false;
     bool builder_key_wait = false;
     std::string exit_file;        // empty: none
 };

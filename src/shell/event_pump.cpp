@@ -123,6 +123,8 @@ constexpr int kTickMs = 1000 / 60;
 constexpr uint64_t kTickUs = 1000000 / 60;
 // When the previous frame's wait for events ended; 0 before the first frame.
 uint64_t work_started = 0;
+// The application has work for the next frame already: its wait for events only polls.
+bool next_frame_at_once = false;
 // Above 0 while the application's frame runs (a modal panel's loop pumps frames inside it).
 int app_frame_depth = 0;
 
@@ -250,9 +252,12 @@ void event_pump_reset_for_test() {
     win_started = 0;
     app_frame_depth = 0;
     work_started = 0;
+    next_frame_at_once = false;
     scroll_remainder = 0;
     front_window = 0;
 }
+
+void shell_next_frame_at_once() { next_frame_at_once = true; }
 
 void shell_swap_buffers() { platform::window_swap(cons.windows[0]); }
 
@@ -267,13 +272,17 @@ void MACIBM_event_proc() {
 
     read_mouse();
 
-    // Drain the queue, waiting at most one tick for each event. A frame after one whose work and
-    // swap already took a tick (a screen spending its work budget) only polls: a wait there would
-    // add a tick to every such frame. Idle frames wait as before.
-    const bool busy = work_started && xtim_class::microsecs() - work_started >= kTickUs;
+    // Drain the queue. Only an idle frame waits, at most one tick, and only until the first
+    // event: once one has come, the rest of the queue is polled, so a press is acted on in this
+    // frame instead of a tick later. A frame after one whose work and swap already took a tick (a
+    // screen spending its work budget) only polls, and so does one the application asked for at
+    // once (a screen that starts its work): a wait there would only delay that work.
+    bool poll_only = next_frame_at_once || (work_started && xtim_class::microsecs() - work_started >= kTickUs);
+    next_frame_at_once = false;
     platform::input_event e;
-    while (platform::next_event(e, busy ? 0 : kTickMs)) {
+    while (platform::next_event(e, poll_only ? 0 : kTickMs)) {
         if (!dispatch(e)) break;
+        poll_only = true;
     }
     work_started = xtim_class::microsecs();
     xtim_class::profile_chart("event", 0);

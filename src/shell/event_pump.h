@@ -44,6 +44,10 @@ struct frame_hooks_t {
 };
 extern frame_hooks_t frame_hooks;
 
+// The application has work waiting for the next frame (a new screen that starts at once): that
+// frame polls for events instead of waiting for them.
+void shell_next_frame_at_once();
+
 // Shows the frame: swaps window 0's buffers.
 void shell_swap_buffers();
 

@@ -1,9 +1,12 @@
 #include "wizard/wizard_frame.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "core/app_globals.h"
+#include "core/frame_clock.h"
 #include "core/localisation.h"
 #include "core/mouse_record.h"
 #include "platform/test_switches.h"
@@ -11,6 +14,7 @@
 #include "render/ogl_draw.h"
 #include "render/palette.h"
 #include "render/tex_flags.h"
+#include "shell/event_pump.h"
 #include "shell/native_ui.h"
 #include "ui/buttons.h"
 #include "ui/frames.h"
@@ -37,6 +41,20 @@ constexpr float look_t[3][2] = {{0.0f, 0.171875f}, {0.1796875f, 0.3515625f}, {0.
 
 // The screen log's line for this frame, written once the frame is swapped.
 std::string pending_log;
+
+// How the current screen's frames spent their time, for the frame log.
+struct screen_timing {
+    int frames = 0;
+    uint64_t work_us = 0, other_us = 0, longest_other_us = 0;
+    uint64_t last_end = 0;   // when the screen's last call returned
+};
+screen_timing timing;
+
+void log_frames(const std::string& title) {
+    std::printf("frames: %s frames=%d work_ms=%.1f other_ms=%.1f longest_other_ms=%.1f\n", title.c_str(),
+                timing.frames, timing.work_us / 1000.0, timing.other_us / 1000.0, timing.longest_other_us / 1000.0);
+    std::fflush(stdout);
+}
 
 // The window's close button was pressed; the next wizard frame acts on it as on Quit.
 bool close_pending = false;
@@ -147,8 +165,19 @@ void APP_update() {
     const int first = g_wizard != last;
     title_english.clear();
     const screen_func called = g_wizard;
+    const uint64_t call_start = xtim_class::microsecs();
+    if (first) {
+        timing = screen_timing{};
+    } else if (timing.last_end) {
+        timing.other_us += call_start - timing.last_end;
+        timing.longest_other_us = std::max(timing.longest_other_us, call_start - timing.last_end);
+    }
     const int result = called(first, w);
+    timing.last_end = xtim_class::microsecs();
+    timing.work_us += timing.last_end - call_start;
+    ++timing.frames;
     last = called;
+    const std::string title_called = title_english;
     if (first && platform::test_switches_now().screen_log) log_screen(w);
 
     if (draw_screen(w)) {
@@ -159,6 +188,12 @@ void APP_update() {
     }
     if (close_pending && !app_done) quit_pressed(w);
     if (result && w.next_screen) g_wizard = w.next_screen;
+    // A new screen starts its work in the next frame (the install its downloads): no wait for
+    // events in between.
+    if (g_wizard != called) {
+        shell_next_frame_at_once();
+        if (platform::test_switches_now().frame_log) log_frames(title_called);
+    }
 }
 
 void wizard_close_request() {
@@ -214,6 +249,7 @@ void APP_handlemenu(int) {}
 
 void wizard_frame_reset_for_test() {
     last = nullptr;
+    timing = screen_timing{};
     close_pending = false;
     title_english.clear();
     pending_log.clear();

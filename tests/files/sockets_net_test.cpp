@@ -135,6 +135,27 @@ TEST(Sockets, IdleAndOpenOnlyWithNothingToRead) {
     EXPECT_FALSE(never_connected.IsIdleAndOpen());
 }
 
+// A wait on several connections ends when any one of them has something (bytes or the peer's
+// close), and runs out with nothing; what it saw is left to be read.
+TEST(Sockets, AWaitOnSeveralConnectionsEndsWithTheFirstThatHasSomething) {
+    connected_pair a, b;
+    ASSERT_NE(a.server, nullptr);
+    ASSERT_NE(b.server, nullptr);
+    const std::vector<PCSBSocket*> both{a.client.get(), b.client.get()};
+    EXPECT_FALSE(PCSBSocket::WaitAnyReady(both, 1));
+    EXPECT_FALSE(PCSBSocket::WaitAnyReady({}, 1));
+
+    ASSERT_EQ(b.server->http_WriteData("y", 1), 1);
+    EXPECT_TRUE(PCSBSocket::WaitAnyReady(both, 5000));
+    std::string got;
+    ASSERT_EQ(read_some(*b.client, got), 1);
+    EXPECT_EQ(got, "y");
+    EXPECT_FALSE(PCSBSocket::WaitAnyReady(both, 1));
+
+    a.server.reset();   // the peer closes
+    EXPECT_TRUE(PCSBSocket::WaitAnyReady(both, 5000));
+}
+
 TEST(Sockets, FailuresSplitIntoClosedAndError) {
     {   // a reset is the connection going away: closed, not error
         PCSBSocket listener(0, true);

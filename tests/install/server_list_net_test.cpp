@@ -20,6 +20,7 @@
 #include "files/http.h"
 #include "files/sockets.h"
 #include "install/install_state.h"
+#include "install/manifest.h"
 #include "install/server_list.h"
 #include "support/install_set.h"
 #include "support/temp_dir.h"
@@ -177,6 +178,47 @@ TEST_F(ServerListPace, AListWithoutAUsableServerIsFetchedOnceASecond) {
               1)
         << log();
     EXPECT_LT(log().size(), 600u) << log();
+}
+
+// The answer to the request of stream n has reached this process.
+void wait_for_answer_on(int n) {
+    ASSERT_LT(static_cast<size_t>(n), http.streams.size());
+    ASSERT_TRUE(http.streams[n] && http.streams[n]->sock);
+    pollfd p{http.streams[n]->sock->descriptor_for_test(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+}
+
+std::string answer_with(const std::string& body) {
+    return "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+           body;
+}
+
+// A step that needs no wait goes on to the next one in the same call: once the list is read the
+// manifest is asked for, and once the manifest is unpacked it is read. The answers are served
+// between calls, so each call finds its answer already there.
+TEST_F(ServerListPace, AStepThatNeedsNoWaitGoesOnInTheSameCall) {
+    const testsupport::install_set set{"N", {{"All/Resources/a.txt", "alpha", false, {}}}};
+    testsupport::write_install_set(tmp.path() + "/www", set);
+    const std::string manifest = testsupport::read_file(tmp.path() + "/www/N/directory.txt.zip");
+    ASSERT_FALSE(manifest.empty());
+    sim_info.clear();
+
+    UTL_download_directory();
+    listener.wait_for_connection();
+    ASSERT_EQ(listener.serve(answer_with(testsupport::server_list_text("N", {{"m1.test", "/"}}))), 1);
+    wait_for_answer_on(0);
+
+    UTL_download_directory();
+    ASSERT_EQ(servers.size(), 1u);
+    EXPECT_EQ(stg.stage, 0);
+    listener.wait_for_connection();
+    ASSERT_EQ(listener.serve(answer_with(manifest)), 1) << "the manifest was not asked for in the list's call";
+    wait_for_answer_on(1);
+
+    UTL_download_directory();
+    EXPECT_EQ(stg.stage, 3);
+    EXPECT_FALSE(sim_info.empty());
+    sim_info.clear();
 }
 
 }  // namespace

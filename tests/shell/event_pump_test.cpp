@@ -221,6 +221,27 @@ TEST_F(FramePump, AFrameAfterOneThatSpentATickOnlyPollsForEvents) {
     }
 }
 
+// Only an idle frame waits, and only for its first event: what follows a press is polled, so the
+// press is acted on in its own frame. A frame the application asked for at once only polls, and
+// the frame after it waits again.
+TEST_F(FramePump, AFrameWaitsOnlyUntilItsFirstEventOrNotAtAllWhenAskedForAtOnce) {
+    const struct {
+        bool event_queued, at_once;
+        int wait_ms;   // the last wait of the drain
+    } cases[] = {{false, false, 16}, {true, false, 0}, {false, true, 0}, {true, true, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.event_queued) + " " + std::to_string(c.at_once));
+        event_pump_reset_for_test();
+        MACIBM_event_proc();
+        if (c.event_queued) platform::push_test_event(ev(platform::ev_mouse_down));
+        if (c.at_once) shell_next_frame_at_once();
+        MACIBM_event_proc();
+        EXPECT_EQ(platform::last_event_wait_for_test(), c.wait_ms);
+        MACIBM_event_proc();
+        EXPECT_EQ(platform::last_event_wait_for_test(), 16) << "the next idle frame waits again";
+    }
+}
+
 // A move and a press that arrive in one frame: the pointer read before the events is stale, the
 // press carries where it happened (touch screens, remote desktops, xdotool's mousemove-click).
 float g_app_x = -1, g_app_y = -1;
