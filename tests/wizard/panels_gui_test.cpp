@@ -27,6 +27,7 @@
 #include "support/gui_window.h"
 #include "support/xvfb.h"
 #include "wizard/prefs_panel.h"
+#include "wizard/question_panels.h"
 
 namespace {
 
@@ -106,6 +107,7 @@ class Panels : public ::testing::Test {
 protected:
     void SetUp() override {
         drawtest::link_art_resources();
+        offer_question_panels();
     }
     testsupport::temp_dir tmp;
 };
