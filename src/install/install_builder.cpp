@@ -356,10 +356,12 @@ void sub_install() {
 
     write_removed_files();
     ouf.close();
-    // Every disc of a set carries the file a drive's volume is known as an install disc by.
-    for (int disk = 0; disk <= dvd_now; ++disk) {
+    // Every disc of a set carries the file a drive's volume is known as an install disc by: each
+    // disk folder laid out, whether or not a file's archive went onto it.
+    for (int disk = 0; disk <= dvd_now || (build_type == 1 && dir_exists(dst_fold_base + "disk_" + text_of(disk))); ++disk) {
         set_dest_dvd(disk);
         write_dvd_version(dst_folder + "dvd_version.txt");
+        if (build_type != 1) break;
     }
     set_dest_dvd(0);
 

@@ -112,10 +112,11 @@ protected:
         build_from_master(1, t / "master/", t / "discs/", "", 400);
         testing::internal::GetCapturedStdout();
         ASSERT_TRUE(fs::exists(t / "discs/disk_1")) << "the set fits one disc";
-        // Disc three, when the builder lays out its folders, holds no file of the set.
+        // A third disk, when the builder lays out its folders, holds no file of the set.
         if (fs::exists(t / "discs/disk_2")) {
             for (const auto& e : fs::recursive_directory_iterator(t / "discs/disk_2"))
-                ASSERT_FALSE(e.is_regular_file()) << "the set needs more than two discs: " << e.path();
+                ASSERT_FALSE(e.is_regular_file() && e.path().filename() != "dvd_version.txt")
+                    << "the set needs more than two discs: " << e.path();
         }
         for (int n = 0; n < 2; ++n)
             make_disc_image(t / ("discs/disk_" + std::to_string(n)), disc_image(n));
