@@ -310,7 +310,6 @@ void sub_install() {
     const std::string target = dst_folder + sim_name + "/";
     const std::string manifest = target + "directory.txt";
     const std::string manifest_zip = target + "directory.txt.zip";
-    const std::string version_file = dst_folder + "dvd_version.txt";
 
     zip_size_dvd = 0.0f;
     dvd_now = 0;
@@ -357,7 +356,14 @@ void sub_install() {
 
     write_removed_files();
     ouf.close();
-    write_dvd_version(version_file);
+    // Every disc of a set carries the file a drive's volume is known as an install disc by: each
+    // disk folder laid out, whether or not a file's archive went onto it.
+    for (int disk = 0; disk <= dvd_now || (build_type == 1 && dir_exists(dst_fold_base + "disk_" + text_of(disk))); ++disk) {
+        set_dest_dvd(disk);
+        write_dvd_version(dst_folder + "dvd_version.txt");
+        if (build_type != 1) break;
+    }
+    set_dest_dvd(0);
 
     // The text goes only once its archive is whole: a failed zip leaves it to look at.
     const int zipped = file_to_zip(manifest, manifest_zip);

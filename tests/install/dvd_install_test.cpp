@@ -88,7 +88,6 @@ protected:
         testing::internal::CaptureStdout();   // the builder's disk lines
         build_from_master(1, t / "master/", t / "out/", "", 60.0f);
         testing::internal::GetCapturedStdout();
-        label_every_disk(t / "out");
         ASSERT_TRUE(xer.open(t / "log.txt"));
         platform_set_mount_table(t / "no mounts");
         write_file(t / "no mounts", "");

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/spawn.h"
 #include "support/temp_dir.h"
@@ -64,13 +66,6 @@ bool disc_mounts_possible(std::string* why) {
     return reason.empty();
 }
 
-void label_every_disk(const std::string& out) {
-    const std::string label = read_file(out + "/disk_0/dvd_version.txt");
-    if (label.empty()) throw std::runtime_error("no dvd_version.txt in " + out + "/disk_0");
-    for (int n = 1; fs::is_directory(out + "/disk_" + std::to_string(n)); ++n)
-        write_file(out + "/disk_" + std::to_string(n) + "/dvd_version.txt", label);
-}
-
 void make_disc_image(const std::string& folder, const std::string& image) {
     const int r = platform::run_and_wait(find_program("mksquashfs"),
                                          {"mksquashfs", folder, image, "-noappend", "-quiet", "-no-progress"});
@@ -79,8 +74,13 @@ void make_disc_image(const std::string& folder, const std::string& image) {
 
 void mount_disc(const std::string& image, const std::string& mount_point) {
     fs::create_directories(mount_point);
-    if (platform::run_and_wait("mount", {"mount", "-o", "loop,ro", image, mount_point}) != 0)
-        throw std::runtime_error("cannot mount " + image + " at " + mount_point);
+    // The machine's few loop devices are shared with every test running beside this one: a
+    // mount that finds none free is tried again once another may have been let go.
+    for (int attempt = 0;; ++attempt) {
+        if (platform::run_and_wait("mount", {"mount", "-o", "loop,ro", image, mount_point}) == 0) return;
+        if (attempt == 100) throw std::runtime_error("cannot mount " + image + " at " + mount_point);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
 }
 
 void unmount_disc(const std::string& mount_point) {

@@ -12,10 +12,6 @@ namespace testsupport {
 // before any worker thread starts.
 bool disc_mounts_possible(std::string* why);
 
-// Makes every disk of a disc set (out/disk_<n>/, as write_disc_set leaves it) a disc: each one
-// gets the set's "dvd_version.txt" at its root, as every disc of a set carries it.
-void label_every_disk(const std::string& out);
-
 // A read-only squashfs image of folder. Throws on failure.
 void make_disc_image(const std::string& folder, const std::string& image);
 

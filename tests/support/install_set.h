@@ -65,7 +65,7 @@ void build_from_master(int type, const std::string& master, const std::string& o
 // version string; a mirror publishes it under the install name its server list gives.
 void write_install_set(const std::string& root, const install_set& set);
 
-// Builds the disc set into out/ (out/disk_0/dvd_version.txt, out/disk_<n>/<set name>/...), a
+// Builds the disc set into out/ (out/disk_<n>/dvd_version.txt, out/disk_<n>/<set name>/...), a
 // disk being full after disk_full_kb kilobytes of archives; threads 0 is one per processor.
 void write_disc_set(const std::string& out, const install_set& set, float disk_full_kb = 7670000.0f,
                     int threads = 0);

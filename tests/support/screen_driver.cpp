@@ -1,6 +1,7 @@
 #include "support/screen_driver.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "support/log_wait.h"
 #include "support/temp_dir.h"
@@ -52,6 +53,14 @@ bool screen_driver::wait_line(const std::string& line, int timeout_seconds) {
 
 bool screen_driver::move(float x, float y) {
     const int ix = whole(x), iy = whole(y);
+    if (pointer_x_ < 0) {
+        // Where the program last saw the pointer: an earlier run on the same X server may have
+        // left it at the very point, and moving there again would give the program no event.
+        const std::string text = "\n" + log();
+        const std::size_t at = text.rfind("\npointer ");
+        if (at != std::string::npos && text.find('\n', at + 1) != std::string::npos)
+            std::sscanf(text.c_str() + at + 9, "%d %d", &pointer_x_, &pointer_y_);
+    }
     if (ix == pointer_x_ && iy == pointer_y_) return true;   // a frame has read it there already
     const std::size_t from = log_size();
     run_with_display(window_.display(), {"xdotool", "mousemove", "--window", window_.window(), std::to_string(ix),
