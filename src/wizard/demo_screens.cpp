@@ -89,6 +89,43 @@ bool bad_install_name(const std::string& name) {
     return false;
 }
 
+bool new_destination_text(wizard_screen& w, const std::string& parent_dir, const std::string& install_folder,
+                          const std::string& desktop_f, const std::string& no_parent_text) {
+    // No folder known (no desktop and no home folder): never a destination relative to wherever
+    // the program happens to run.
+    if (!is_path_full(parent_dir)) {
+        dest_dir_path.clear();
+        w.next_screen = nullptr;
+        w.text = no_parent_text;
+        return false;
+    }
+    if (install_folder.empty()) {
+        dest_dir_path = parent_dir;
+        w.next_screen = nullptr;
+        w.text = tr("Please pick a name for your Ventaro 9 installation...");
+        return false;
+    }
+    if (bad_install_name(install_folder)) {
+        dest_dir_path = parent_dir;
+        w.next_screen = nullptr;
+        w.text = tr("Please pick another install name: it may not contain '/', '..' or control characters.");
+        return false;
+    }
+    dest_dir_path = parent_dir + install_folder + "/";
+    if (dir_exists(dest_dir_path)) {
+        w.next_screen = nullptr;
+        w.text = UTL_string_sub(tr("The folder '%1:install name%' already exists inside the folder '%2:parent "
+                                   "folder%'.\n\nPlease change the install name or destination."),
+                                install_folder, parent_dir);
+        return false;
+    }
+    w.text = UTL_string_sub(tr("I will create the folder '%1:install name%' inside the folder '%2:parent folder%'."),
+                            install_folder, parent_dir);
+    if (parent_dir == desktop_f)
+        w.text += UTL_string_sub(tr("\n\n(The folder %1:install name% will appear on your desktop.)"), install_folder);
+    return true;
+}
+
 std::string eula_text() {
     return UTL_string_sub(
         tr("Quillon Research grants you a free license to use this web demo of Ventaro 9 on the following terms. "
@@ -222,38 +259,9 @@ int demo_pick_dest(int first_frame, wizard_screen& w) {
     const int x = (int)(bw * 0.5 + 300 + 10 + lw);
     if (BTN_enterstring((float)x, 200, &install_folder, 256, "-" + name_label, (float)(760 - x), 0)) changed = 1;
 
-    // No folder known (no desktop and no home folder): never a destination relative to wherever
-    // the program happens to run.
-    if (!is_path_full(parent_dir)) {
-        dest_dir_path.clear();
-        w.next_screen = nullptr;
-        w.text = tr("Please use Change Destination to pick a folder for the Ventaro 9 demo.");
+    if (!new_destination_text(w, parent_dir, install_folder, desktop_f,
+                              tr("Please use Change Destination to pick a folder for the Ventaro 9 demo.")))
         return 0;
-    }
-    if (install_folder.empty()) {
-        dest_dir_path = parent_dir;
-        w.next_screen = nullptr;
-        w.text = tr("Please pick a name for your Ventaro 9 installation...");
-        return 0;
-    }
-    if (bad_install_name(install_folder)) {
-        dest_dir_path = parent_dir;
-        w.next_screen = nullptr;
-        w.text = tr("Please pick another install name: it may not contain '/', '..' or control characters.");
-        return 0;
-    }
-    dest_dir_path = parent_dir + install_folder + "/";
-    if (dir_exists(dest_dir_path)) {
-        w.next_screen = nullptr;
-        w.text = UTL_string_sub(tr("The folder '%1:install name%' already exists inside the folder '%2:parent "
-                                   "folder%'.\n\nPlease change the install name or destination."),
-                                install_folder, parent_dir);
-        return 0;
-    }
-    w.text = UTL_string_sub(tr("I will create the folder '%1:install name%' inside the folder '%2:parent folder%'."),
-                            install_folder, parent_dir);
-    if (parent_dir == desktop_f)
-        w.text += UTL_string_sub(tr("\n\n(The folder %1:install name% will appear on your desktop.)"), install_folder);
     if (changed) {
         changed = 0;
         int counter = 0;

@@ -26,6 +26,12 @@ bool demo_run_quit_func();
 // should.
 bool bad_install_name(const std::string& name);
 
+// Checks install_folder inside parent_dir as a new copy's folder, sets dest_dir_path and the
+// screen's text; false (and Next off) when no new folder can be made there. no_parent_text is
+// shown when no parent folder is known.
+bool new_destination_text(wizard_screen& w, const std::string& parent_dir, const std::string& install_folder,
+                          const std::string& desktop_f, const std::string& no_parent_text);
+
 // The licence the License screen shows, filled with the maker's web host.
 std::string eula_text();
 // Forgets the screens' remembered choices (tests start each case from nothing).

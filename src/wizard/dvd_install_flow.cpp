@@ -320,38 +320,9 @@ int dvd_pick_install(int first_frame, wizard_screen& w) {
     const int tx = (int)(bw * 0.5 + 300 + 10 + lw);
     if (BTN_enterstring((float)tx, 200, &install_folder, 256, "-" + name_label, (float)(760 - tx), 0)) changed = 1;
 
-    // No folder known (no desktop and no home folder): never a destination relative to wherever
-    // the program runs.
-    if (!is_path_full(parent_dir)) {
-        dest_dir_path.clear();
-        w.next_screen = nullptr;
-        w.text = tr("Please use Change Destination to pick a folder for Ventaro 9.");
+    if (!new_destination_text(w, parent_dir, install_folder, desktop_f,
+                              tr("Please use Change Destination to pick a folder for Ventaro 9.")))
         return 0;
-    }
-    if (install_folder.empty()) {
-        dest_dir_path = parent_dir;
-        w.next_screen = nullptr;
-        w.text = tr("Please pick a name for your Ventaro 9 installation...");
-        return 0;
-    }
-    if (bad_install_name(install_folder)) {
-        dest_dir_path = parent_dir;
-        w.next_screen = nullptr;
-        w.text = tr("Please pick another install name: it may not contain '/', '..' or control characters.");
-        return 0;
-    }
-    dest_dir_path = parent_dir + install_folder + "/";
-    if (dir_exists(dest_dir_path)) {
-        w.next_screen = nullptr;
-        w.text = UTL_string_sub(tr("The folder '%1:install name%' already exists inside the folder '%2:parent "
-                                   "folder%'.\n\nPlease change the install name or destination."),
-                                install_folder, parent_dir);
-        return 0;
-    }
-    w.text = UTL_string_sub(tr("I will create the folder '%1:install name%' inside the folder '%2:parent folder%'."),
-                            install_folder, parent_dir);
-    if (parent_dir == desktop_f)
-        w.text += UTL_string_sub(tr("\n\n(The folder %1:install name% will appear on your desktop.)"), install_folder);
     if (changed) {
         scan_destination();
         set_install_filter(1, 1);
