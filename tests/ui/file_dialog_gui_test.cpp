@@ -17,6 +17,7 @@
 #include "shell/event_pump.h"
 #include "shell/windows.h"
 #include "support/gui_window.h"
+#include "support/framed_window.h"
 #include "support/run_answering.h"
 #include "support/screen_pixels.h"
 #include "support/temp_dir.h"
@@ -26,6 +27,9 @@
 #include "ui/sliders.h"
 
 namespace {
+
+using testsupport::clocked_frame;
+using testsupport::run_framing;
 
 float g_fps = 20, g_level = 2;
 int g_width = 320, g_scroll = 50;
@@ -48,37 +52,15 @@ void draw_host() {
     }
 }
 
-void frame() {
-    platform::test_clock_advance(16667);
-    MACIBM_event_proc();
-}
-
 // The dialog's frames: the first tells the waiting script it is up; a dialog left open far too
 // long is closed, so a broken script cannot hang the test.
 void dialog_pass() {
     if (++g_dialog_frames == 1) testsupport::write_file(g_open_marker, "up");
     if (g_dialog_frames > 6000) wins.start_win(0);
-    frame();
+    clocked_frame();
 }
 
-int run_framing(const std::vector<std::string>& args) {
-    const int code = testsupport::run_answering(args, nullptr, frame, 0, 1800);
-    for (int i = 0; i < 10; ++i) frame();
-    return code;
-}
-
-class DialogOnX : public ::testing::Test {
-protected:
-    void SetUp() override {
-        drawtest::link_art_resources();
-        platform::test_clock_set(1000000);
-    }
-    void TearDown() override {
-        frame_hooks = frame_hooks_t{};
-        platform::test_clock_release();
-    }
-    testsupport::temp_dir tmp;
-};
+class DialogOnX : public testsupport::framed_window_test {};
 
 TEST_F(DialogOnX, TheFileDialogSavesATypedNameInAFolderTree) {
     testsupport::xvfb server;
@@ -96,7 +78,7 @@ TEST_F(DialogOnX, TheFileDialogSavesATypedNameInAFolderTree) {
 
     frame_hooks.app_update = &draw_host;
     wins.panel_id = -1;
-    for (int i = 0; i < 10; ++i) frame();
+    for (int i = 0; i < 10; ++i) clocked_frame();
     OGL_pix_specs(0);
     const std::string xid = testsupport::program_window(server.display());
     ASSERT_FALSE(xid.empty());

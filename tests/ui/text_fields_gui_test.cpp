@@ -23,6 +23,7 @@
 #include "shell/windows.h"
 #include "support/temp_dir.h"
 #include "support/gui_window.h"
+#include "support/framed_window.h"
 #include "support/run_answering.h"
 #include "support/screen_pixels.h"
 #include "support/xvfb.h"
@@ -33,6 +34,9 @@ extern char** environ;
 
 namespace {
 
+using testsupport::clocked_frame;
+using testsupport::run_framing;
+
 std::string g_text;
 int g_changes = 0;
 
@@ -41,31 +45,7 @@ void draw_host() {
     g_changes += BTN_enterstring(200, 300, &g_text, 120, "Name|(any){What to call it", 300, 1);
 }
 
-void frame() {
-    platform::test_clock_advance(16667);
-    MACIBM_event_proc();
-}
-
-// Runs a program while the frames go on (the window must keep answering the X server, and
-// xclip asks this process for the clipboard), then a few frames for what arrived last.
-int run_framing(const std::vector<std::string>& args, std::string* out = nullptr) {
-    const int code = testsupport::run_answering(args, out, frame, 0, 1800);   // about 30 s of frames
-    for (int i = 0; i < 10; ++i) frame();
-    return code;
-}
-
-class FieldOnX : public ::testing::Test {
-protected:
-    void SetUp() override {
-        drawtest::link_art_resources();
-        platform::test_clock_set(1000000);
-    }
-    void TearDown() override {
-        frame_hooks = frame_hooks_t{};
-        platform::test_clock_release();
-    }
-    testsupport::temp_dir tmp;
-};
+class FieldOnX : public testsupport::framed_window_test {};
 
 TEST_F(FieldOnX, TypingPastingAndCopyingThroughTheDesktop) {
     testsupport::xvfb server;
@@ -73,7 +53,7 @@ TEST_F(FieldOnX, TypingPastingAndCopyingThroughTheDesktop) {
     ASSERT_TRUE(testsupport::open_art_window_on(server, 800, 600)) << platform::window_error();
     frame_hooks.app_update = &draw_host;
     wins.panel_id = -1;
-    for (int i = 0; i < 10; ++i) frame();
+    for (int i = 0; i < 10; ++i) clocked_frame();
     ASSERT_EQ(wins.panel_id, 0);
     OGL_pix_specs(0);
 

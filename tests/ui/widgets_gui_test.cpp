@@ -16,6 +16,7 @@
 #include "shell/event_pump.h"
 #include "shell/windows.h"
 #include "support/gui_window.h"
+#include "support/framed_window.h"
 #include "support/run_answering.h"
 #include "support/screen_pixels.h"
 #include "support/temp_dir.h"
@@ -24,6 +25,9 @@
 #include "ui/sliders.h"
 
 namespace {
+
+using testsupport::clocked_frame;
+using testsupport::run_framing;
 
 float g_fps = 20, g_level = 2, g_lon = -12.5f, g_lat = 47.25f;
 int g_width = 320, g_scroll = 50;
@@ -42,29 +46,7 @@ void draw_host() {
     enter_lat_lon(&x, &y, &g_lon, &g_lat);
 }
 
-void frame() {
-    platform::test_clock_advance(16667);
-    MACIBM_event_proc();
-}
-
-int run_framing(const std::vector<std::string>& args) {
-    const int code = testsupport::run_answering(args, nullptr, frame, 0, 1800);
-    for (int i = 0; i < 10; ++i) frame();
-    return code;
-}
-
-class WidgetsOnX : public ::testing::Test {
-protected:
-    void SetUp() override {
-        drawtest::link_art_resources();
-        platform::test_clock_set(1000000);
-    }
-    void TearDown() override {
-        frame_hooks = frame_hooks_t{};
-        platform::test_clock_release();
-    }
-    testsupport::temp_dir tmp;
-};
+class WidgetsOnX : public testsupport::framed_window_test {};
 
 TEST_F(WidgetsOnX, ClickedTypedAndDraggedThroughTheDesktop) {
     testsupport::xvfb server;
@@ -72,7 +54,7 @@ TEST_F(WidgetsOnX, ClickedTypedAndDraggedThroughTheDesktop) {
     ASSERT_TRUE(testsupport::open_art_window_on(server, 800, 600)) << platform::window_error();
     frame_hooks.app_update = &draw_host;
     wins.panel_id = -1;
-    for (int i = 0; i < 10; ++i) frame();
+    for (int i = 0; i < 10; ++i) clocked_frame();
     ASSERT_EQ(wins.panel_id, 0);
     OGL_pix_specs(0);
 
