@@ -23,11 +23,14 @@
 #include "ui/tt_font.h"
 #include "wizard/app_start.h"
 #include "wizard/demo_screens.h"
+#include "wizard/dvd_copy_flows.h"
 #include "wizard/dvd_menu.h"
 #include "wizard/text_helpers.h"
 #include "wizard/world_map.h"
 
 int dvd_install_is_running = 0;
+int repair_is_running = 0;
+int scenery_install_is_running = 0;
 int num_install_errors = 0;
 int want_file_disk = 0;
 int current_disk = 0;
@@ -83,12 +86,6 @@ struct cancel_row {
     bool deletes_copy;   // the partial copy goes with the install
 };
 
-struct done_row {
-    const char* title;
-    const char* success;
-    const char* failure;
-};
-
 const char* const redo_advice =
     "\n\nYou can click Go Back and use the repair and add-remove scenery functions to try to reinstall any missing or "
     "damaged files.";
@@ -100,21 +97,64 @@ const install_row install_rows[disc_flow_count] = {
      "You can continue with the installation and attempt to repair the damaged files later, or you can cancel the "
      "installation.",
      "Cancel", "the install.", "Continue", "the install.", true},
+    {&repair_is_running, dvd_install_repair, dvd_confirm_repair, dvd_confirm_repair, false, "Repairing Ventaro",
+     "I am repairing %1:file path%.", "Repairing: %1:file path%", "Finishing up...", dvd_done_repair,
+     dvd_verify_disk_repair, "An error occurred during the repair:",
+     "Ventaro may not be usable until you are able to repair the sim without errors.", "Stop", "the repair.",
+     "Continue", "the repair.", false},
+    {&scenery_install_is_running, dvd_install_scenery, dvd_edit_scenery, dvd_edit_scenery, false,
+     "Installing New Scenery", "I am installing new scenery for %1:install path%,", "Installing: %1:file%",
+     "Finishing Up...", dvd_done_scenery, dvd_verify_disk_scenery, "An error occurred during scenery installation:",
+     "You can continue with the installation and attempt to reinstall the damaged files later, or you can stop the "
+     "installation",
+     "Stop", "the scenery install.", "Continue", "the scenery install.", false},
 };
 
 const disk_row disk_rows[disc_flow_count] = {
     {"Installing Ventaro - Checking DVD...", "Installing Ventaro - Please Change DVDs", dvd_scenery_install,
      dvd_switch_disk_install, dvd_verify_disk_install},
+    {"Repairing Ventaro - Checking DVD", "Repairing Ventaro - Please Change DVDs", dvd_confirm_repair,
+     dvd_switch_disk_repair, dvd_verify_disk_repair},
+    {"Installing Scenery - Verifying DVD", "Installing Scenery - Please change DVDs", dvd_edit_scenery,
+     dvd_switch_disk_scenery, dvd_verify_disk_scenery},
 };
 
 const cancel_row cancel_rows[disc_flow_count] = {
     {"Are you sure you want to cancel the installation?  This will delete the partially installed copy of Ventaro 9.",
      "Cancel", "the installation and delete partial installation.", "Continue", "the installation process.", true},
+    {"Are you sure you want to stop the repair operation?  Ventaro may not be usable until repairs are complete.  You "
+     "can run the repair operation on Ventaro again later to complete repairs.",
+     "Stop", "the repair operation.", "Continue", "the repair operation.", false},
+    {"Are you sure you want to stop scenery installation?  You can add or remove more scenery later.", "Stop",
+     "the scenery install.", "Continue", "the scenery install.", false},
+};
+
+// The scenery row's texts follow what the map's choice added and removed: [something to get]
+// [something to delete].
+const char* const scenery_success[2][2] = {
+    {"I have successfully updated scenery to match your choices on the map.",
+     "I have successfully removed scenery to match your choices on the map."},
+    {"I have successfully installed more scenery to match your choices on the map.",
+     "I have successfully added and removed scenery to match your choices on the map."},
+};
+const char* const scenery_failure[2][2] = {
+    {"There were errors while updating your scenery.", "There were errors while removing your scenery."},
+    {"There were errors while installing your scenery.", "There were errors while adding and removing your scenery."},
+};
+
+struct done_row {
+    const char* title;
+    const char* success;   // %1 the copy; none: the scenery table
+    const char* failure;   // none: the scenery table
 };
 
 const done_row done_rows[disc_flow_count] = {
     {"Finished Installing Ventaro", "Installation was successful.",
      "There were errors during the install; your copy of Ventaro may not be usable."},
+    {"Finished Repairing Ventaro.", "I have finished repairing %1:install path% - click Go Back to return to the main "
+                                    "menu.",
+     "There were errors during the repair; your copy of Ventaro may not be usable."},
+    {"Finished With Add/Remove Scenery", nullptr, nullptr},
 };
 
 // Per flow: the next manifest index handed to the pipeline, and the folder the running install
@@ -248,12 +288,16 @@ bool disc_cancel_question(disc_flow flow, wizard_screen& w) {
 int disc_done_screen(disc_flow flow, int, wizard_screen& w) {
     const done_row& row = done_rows[flow];
     wizard_title(w, row.title);
+    const int got = stg.files_to_get > 0 ? 1 : 0;
+    const int deleted = stg.files_to_delete > 0 ? 1 : 0;
     if (num_install_errors <= 0) {
-        w.text = tr(row.success);
+        w.text = row.success ? UTL_string_sub(tr(row.success), dest_dir_path) : tr(scenery_success[got][deleted]);
         w.choice_labels.push_back(tr("Run Ventaro Now"));
         w.choice_screens.push_back(dvd_do_run_sim);
-    } else {
+    } else if (row.failure) {
         w.text = tr(std::string(row.failure) + redo_advice);
+    } else {
+        w.text = tr(scenery_failure[got][deleted]) + tr(std::string("  Your copy of Ventaro may not be usable.") + redo_advice);
     }
     w.back_screen = dvd_start;
     w.next_screen = wizard_quit;
@@ -370,6 +414,8 @@ void dvd_install_reset_for_test() {
     install_folder.clear();
     desktop_f.clear();
     dvd_install_is_running = 0;
+    repair_is_running = 0;
+    scenery_install_is_running = 0;
     num_install_errors = 0;
     want_file_disk = 0;
     current_disk = 0;

@@ -8,6 +8,8 @@
 #include "wizard/wizard_frame.h"
 
 extern int dvd_install_is_running;   // from the install's preparation until it ends or is cancelled
+extern int repair_is_running;        // the same for a repair
+extern int scenery_install_is_running;   // the same for adding and removing scenery
 extern int num_install_errors;       // failed files of the current install; read by Finish
 extern int want_file_disk;           // manifest index of the file that needs another disc
 extern int current_disk;             // the disc believed to be in the drive, from 0
@@ -31,7 +33,7 @@ int UTIL_cancel_install(const std::string& header, const std::string& advice, co
                         const std::string& text1, const std::string& label2, const std::string& text2);
 
 // The flows that install from the discs.
-enum disc_flow { flow_install = 0, disc_flow_count };
+enum disc_flow { flow_install = 0, flow_repair, flow_scenery, disc_flow_count };
 
 // The install screen of a flow: prepares the install once, then polls the pipeline every frame.
 int disc_install_screen(disc_flow flow, int first_frame, wizard_screen& screen);

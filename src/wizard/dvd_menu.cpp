@@ -2,10 +2,12 @@
 
 #include "core/localisation.h"
 #include "core/shared_constants.h"
+#include "install/checksum.h"
 #include "install/install_state.h"
 #include "install/registration.h"
 #include "install/server_list.h"
 #include "wizard/demo_screens.h"
+#include "wizard/dvd_copy_flows.h"
 #include "wizard/dvd_install_flow.h"
 #include "wizard/pick_install.h"
 
@@ -13,33 +15,50 @@ namespace {
 
 std::string tr(const std::string& s) { return UTL_translate_string(s, 0); }
 
+enum menu_need { needs_nothing, needs_scenery, needs_sim };
+
 struct menu_choice {
     const char* label;
     screen_func screen;
-    bool needs_sim;   // offered only when the disc carries the simulator
+    menu_need need;   // what the disc must carry for the choice to be offered
 };
 
 const menu_choice menu_choices[] = {
-    {"Run Ventaro Now", dvd_pick_run_sim, false},
-    {"Install A Second Copy of Ventaro", dvd_pick_install, true},
+    {"Run Ventaro Now", dvd_pick_run_sim, needs_nothing},
+    {"Add Or Remove Scenery", dvd_pick_scenery, needs_scenery},
+    {"Repair Ventaro", dvd_pick_repair, needs_sim},
+    {"Install A Second Copy of Ventaro", dvd_pick_install, needs_sim},
 };
 
+bool offered(menu_need need) {
+    switch (need) {
+        case needs_scenery: return stg.offers_global != 0;
+        case needs_sim: return stg.offers_other != 0;
+        default: return true;
+    }
+}
+
 const copy_pick_row run_row = {"Run Ventaro", dvd_do_run_sim,
-                               "Please pick which copy of Ventaro 9 you would like to run.", true};
+                               "Please pick which copy of Ventaro 9 you would like to run.", true, nullptr};
 
 }  // namespace
 
-void set_dvd_install_steps() {
+void set_disc_steps(std::initializer_list<std::pair<const char*, screen_func>> steps) {
     step_names.clear();
     step_funcs.clear();
-    const std::pair<const char*, screen_func> steps[] = {
-        {"Welcome", dvd_start},         {"Pick Destination", dvd_pick_install}, {"License", see_eula},
-        {"Select Scenery", dvd_scenery_install}, {"Install", dvd_run_install},         {"Finish", dvd_done_install},
-    };
     for (const auto& [name, func] : steps) {
         step_names.push_back(tr(name));
         step_funcs.push_back(func);
     }
+}
+
+void set_dvd_install_steps() {
+    set_disc_steps({{"Welcome", dvd_start},
+                    {"Pick Destination", dvd_pick_install},
+                    {"License", see_eula},
+                    {"Select Scenery", dvd_scenery_install},
+                    {"Install", dvd_run_install},
+                    {"Finish", dvd_done_install}});
 }
 
 int dvd_start(int first_frame, wizard_screen& w) {
@@ -66,7 +85,7 @@ int dvd_start(int first_frame, wizard_screen& w) {
     } else if (stg.stage == 3) {
         w.text = tr("You already have Ventaro 9 installed on this computer.  What would you like to do?");
         for (const menu_choice& c : menu_choices) {
-            if (c.needs_sim && !stg.offers_other) continue;
+            if (!offered(c.need)) continue;
             w.choice_labels.push_back(tr(c.label));
             w.choice_screens.push_back(c.screen);
         }
@@ -74,7 +93,13 @@ int dvd_start(int first_frame, wizard_screen& w) {
     return 0;
 }
 
-int copy_pick_screen(const copy_pick_row& row, int, wizard_screen& w) {
+int copy_pick_screen(const copy_pick_row& row, int first_frame, wizard_screen& w) {
+    if (first_frame && row.set_steps) {
+        // A scan left running by the flow's scan screen reads the copy: it stops before anything
+        // here may change which copy that is.
+        checksum_directory_kill();
+        row.set_steps();
+    }
     wizard_title(w, row.title);
     w.back_screen = dvd_start;
     w.next_screen = row.next;

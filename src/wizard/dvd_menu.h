@@ -9,8 +9,15 @@
 int dvd_start(int first_frame, wizard_screen& screen);
 int dvd_pick_run_sim(int first_frame, wizard_screen& screen);
 
-// The disc install flow's step list, written by its first screens.
+#include <initializer_list>
+#include <utility>
+
+// A disc flow's step list: its names (stored translated) and screens, in order.
+void set_disc_steps(std::initializer_list<std::pair<const char*, screen_func>> steps);
+// The step lists of the disc flows, written by their first screens.
 void set_dvd_install_steps();
+void set_repair_steps();
+void set_scenery_steps();
 
 // One screen that picks an installed copy: its title, where Next leads and the sentence that asks.
 // Run moves on by itself when there is exactly one copy.
@@ -19,6 +26,9 @@ struct copy_pick_row {
     screen_func next;
     const char* last_sentence;
     bool run;   // the Run screen: one copy goes straight on
+    // The flow's step list, written on the first frame after any scan of the copy is stopped;
+    // none for the Run screen.
+    void (*set_steps)();
 };
 int copy_pick_screen(const copy_pick_row& row, int first_frame, wizard_screen& screen);
 
