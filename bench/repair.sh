@@ -10,6 +10,8 @@
 #  2. Ten files of the copy damaged (five with a byte flipped, five deleted), then the repair through
 #     the engine: the archives read off the disc (opens traced with strace), the files unpacked (the
 #     pipeline's "EXPANDING file" log lines) and every file's MD5 against the master's afterwards.
+# VENTARO_BENCH_REALTIME=1 runs the rounds under `chrt -f 1` (the script and all it starts), ahead of
+# the machine's other work: a view of an idle machine while others build on it.
 # VENTARO_BENCH_COMPARE_BUILD names another build folder whose scan takes a turn in every round too
 # (an older version, to see what a change made faster). Needs root (mount) and strace; otherwise it
 # says so and stops.
@@ -85,9 +87,10 @@ for b in "${builds[@]}"; do ours "$b" > /dev/null; done
 theirs > /dev/null
 theirs "${spread[@]}" > /dev/null
 echo "repair scan of an installed copy: $files files, $(awk -v s="$size" 'BEGIN { printf "%.1f", s / 1e6 }') MB" \
-  "in $base (page cache warm for both), $(nproc) processors"
+  "in $base (page cache warm for both), $(nproc) processors${VENTARO_BENCH_REALTIME:+, rounds under chrt -f 1}"
 echo "references: find | xargs -P$(nproc) md5sum (xargs starts $(processes) md5sum), and the same with" \
   "xargs ${spread[*]} (xargs starts $(processes "${spread[@]}"))"
+[ -n "${VENTARO_BENCH_REALTIME:-}" ] && chrt -f -p 1 $$
 for round in 1 2 3; do
   load=$(cut -d' ' -f1 /proc/loadavg)
   line="run $round (load $load):"
@@ -102,6 +105,7 @@ for round in 1 2 3; do
   echo "$line md5sum $t s, md5sum ${spread[*]} $s s;" \
     "$(awk -v o="$o" -v t="$t" -v s="$s" 'BEGIN { printf "ratio %.2fx, %.2fx against every processor (goal <= 1.0x)", o / t, o / s }')"
 done
+[ -n "${VENTARO_BENCH_REALTIME:-}" ] && chrt -o -p 0 $$
 
 # Ten damaged files: a byte flipped in the first five, the next five deleted.
 mapfile -t damaged < <(cd "$copy" && find Resources -name 'file *.dat' | sort | awk 'NR % 97 == 1' | head -10)
