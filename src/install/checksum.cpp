@@ -65,12 +65,14 @@ int checksum_directory(int& counter, int quick, float& progress) {
         checksum_workers = new UTL_worker_threads(p, 4 * p);
         xer << " Start of MD5 at " << clock_seconds() << "\n";
     }
+    // Finished tasks are taken back before the queue is topped up: their slots refill in this
+    // frame rather than the next, so the threads are not left idle for a frame in between.
+    while (UTL_work_task* done = checksum_workers->check_retired_tasks()) delete done;
     while (counter < n && checksum_workers->has_free_slot()) {
         const int take = std::min(10, n - counter);
         checksum_workers->enqueue_task(new checksum_task(counter, counter + take, quick));
         counter += take;
     }
-    while (UTL_work_task* done = checksum_workers->check_retired_tasks()) delete done;
     progress = n == 0 ? 0.0f : (float)counter / (float)n;
     if (counter < n || checksum_workers->count_total_tasks() > 0) return 0;
     delete checksum_workers;

@@ -133,6 +133,30 @@ TEST_F(ChecksumScan, HandsOutTasksOfTenAndSurvivesAKillAndRestart) {
     for (const auto& h : sim_info) EXPECT_EQ(h.current().match, 1) << h.current().path;
 }
 
+TEST_F(ChecksumScan, EachFrameRefillsTheSlotsOfTheTasksItTookBack) {
+    // A slot freed by a finished task is refilled in the same frame: until the last task is out,
+    // the pool leaves every frame with its full four tasks per thread.
+    const int limit = 4 * UTL_count_processors();
+    const int n = 3 * 10 * limit + 5;
+    std::vector<std::string> paths;
+    for (int i = 0; i < n; ++i) {
+        paths.push_back(t / ("f" + std::to_string(i)));
+        write_file(paths.back(), "file " + std::to_string(i));
+    }
+    const auto digests = testsupport::md5_hex_of_files(paths);
+    for (int i = 0; i < n; ++i) add("V/f" + std::to_string(i), digests[i]);
+    int counter = 0, frames = 0;
+    float progress = 0;
+    while (!checksum_directory(counter, 0, progress)) {
+        if (counter < n) {
+            ASSERT_EQ(checksum_workers->count_total_tasks(), limit) << "frame " << frames << ", counter " << counter;
+        }
+        ASSERT_LT(++frames, 100000) << "scan never finished";
+        ::usleep(100);
+    }
+    for (const auto& h : sim_info) EXPECT_EQ(h.current().match, 1) << h.current().path;
+}
+
 TEST_F(ChecksumScan, EmptyManifestCompletesOnTheFirstCall) {
     int counter = 0;
     float progress = 1;
