@@ -24,6 +24,7 @@
 #include "support/temp_dir.h"
 #include "ui/tt_font.h"
 #include "wizard/demo_screens.h"
+#include "wizard/dvd_copy_flows.h"
 #include "wizard/dvd_install_flow.h"
 
 namespace {
@@ -114,19 +115,25 @@ TEST_F(DvdMenu, EachDiscAndSetOfCopiesGivesItsRow) {
         std::string text;
         screen_func next;
         std::vector<std::string> choices;
+        std::vector<screen_func> leads_to;
     };
     const menu_case cases[] = {
-        {"no disc", "", "Set 9", 3, 1, 1, 1, "Please insert Ventaro 9 DVD number one to begin.", nullptr, {}},
-        {"a disc without a name", "/media/d/", no_install_name.c_str(), 0, 0, 0, 0, foreign, nullptr, {}},
-        {"a manifest not accepted", "/media/d/", "Set 9", 2, 1, 1, 1, foreign, nullptr, {}},
-        {"the simulator, no copy", "/media/d/", "Set 9", 3, 1, 1, 0, welcome, dvd_pick_install, {}},
+        {"no disc", "", "Set 9", 3, 1, 1, 1, "Please insert Ventaro 9 DVD number one to begin.", nullptr, {}, {}},
+        {"a disc without a name", "/media/d/", no_install_name.c_str(), 0, 0, 0, 0, foreign, nullptr, {}, {}},
+        {"a manifest not accepted", "/media/d/", "Set 9", 2, 1, 1, 1, foreign, nullptr, {}, {}},
+        {"the simulator, no copy", "/media/d/", "Set 9", 3, 1, 1, 0, welcome, dvd_pick_install, {}, {}},
         {"scenery only, no copy", "/media/d/", "Set 9", 3, 0, 1, 0,
          "This DVD (Set 9) contains global scenery.  You must install the sim before you install the global scenery.",
-         nullptr, {}},
-        {"scenery only, a copy", "/media/d/", "Set 9", 3, 0, 1, 2, have, nullptr, {"Run Ventaro Now"}},
+         nullptr, {}, {}},
+        {"scenery only, a copy", "/media/d/", "Set 9", 3, 0, 1, 2, have, nullptr,
+         {"Run Ventaro Now", "Add Or Remove Scenery"}, {dvd_pick_run_sim, dvd_pick_scenery}},
+        {"the simulator only, a copy", "/media/d/", "Set 9", 3, 1, 0, 1, have, nullptr,
+         {"Run Ventaro Now", "Repair Ventaro", "Install A Second Copy of Ventaro"},
+         {dvd_pick_run_sim, dvd_pick_repair, dvd_pick_install}},
         {"both kinds, a copy", "/media/d/", "Set 9", 3, 1, 1, 1, have, nullptr,
-         {"Run Ventaro Now", "Install A Second Copy of Ventaro"}},
-        {"still reading", "/media/d/", "Set 9", 1, 1, 1, 1, "", nullptr, {}},
+         {"Run Ventaro Now", "Add Or Remove Scenery", "Repair Ventaro", "Install A Second Copy of Ventaro"},
+         {dvd_pick_run_sim, dvd_pick_scenery, dvd_pick_repair, dvd_pick_install}},
+        {"still reading", "/media/d/", "Set 9", 1, 1, 1, 1, "", nullptr, {}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -143,9 +150,7 @@ TEST_F(DvdMenu, EachDiscAndSetOfCopiesGivesItsRow) {
         EXPECT_EQ(w.next_screen, c.next);
         EXPECT_EQ(w.back_screen, nullptr);
         EXPECT_EQ(labels_of(w), c.choices);
-        if (c.choices.size() == 2) {
-            EXPECT_EQ(w.choice_screens, (std::vector<screen_func>{dvd_pick_run_sim, dvd_pick_install}));
-        }
+        EXPECT_EQ(w.choice_screens, c.leads_to);
     }
     const std::vector<std::string> steps{"Welcome", "Pick Destination", "License", "Select Scenery", "Install",
                                          "Finish"};
