@@ -21,6 +21,8 @@
 #include "platform/web_page.h"
 #include "support/temp_dir.h"
 #include "ui/labels.h"
+#include "wizard/dvd_install_flow.h"
+#include "wizard/dvd_menu.h"
 
 namespace {
 
@@ -242,6 +244,37 @@ TEST_F(Translations, EngineAlertsFindTheirTexts) {
     }
     dest_dir_path.clear();
     platform_set_web_page_program("");
+}
+
+// The install disc's step lists, disc change and Finish texts (the error texts are put together from
+// pieces) in each language, every outcome of each flow: every text is found.
+TEST_F(Translations, DiscStepsAndFinishTextsFindTheirTexts) {
+    for (const language& lang : languages) {
+        load(lang);
+        const std::size_t before = xer.contents_for_test().size();
+        set_dvd_install_steps();
+        set_repair_steps();
+        set_scenery_steps();
+        dest_dir_path = tmp.path() + "/";
+        for (const disc_flow flow : {flow_install, flow_repair, flow_scenery}) {
+            wizard_screen change;
+            disc_switch_screen(flow, 0, change);
+            for (const int errors : {0, 1})
+                for (const int got : {0, 1})
+                    for (const int deleted : {0, 1}) {
+                        num_install_errors = errors;
+                        stg.files_to_get = got;
+                        stg.files_to_delete = deleted;
+                        wizard_screen done;
+                        disc_done_screen(flow, 1, done);
+                    }
+        }
+        const std::string logged = log_since(before);
+        EXPECT_EQ(logged.find("STRING "), std::string::npos) << lang.code << logged;
+    }
+    dvd_install_reset_for_test();
+    stg_set_initial();
+    dest_dir_path.clear();
 }
 
 }  // namespace
