@@ -29,9 +29,10 @@
 //   VENTARO_TEST_SCREEN_LOG=1
 //       Once the first frame of each wizard screen is swapped, one line on standard output:
 //       "screen: <English title>", followed by " = <title shown>" when the language shows another.
-//       A screen without a title gives "screen: " alone. Once the first frame of one of the
-//       engine's questions is swapped: "question: <its message>" (for the keep-or-overwrite
-//       question, its first line and the file).
+//       A screen without a title gives "screen: " alone. A screen with a text follows it with
+//       "text: <the text as shown>", its line ends written as the two characters "\n". Once the
+//       first frame of one of the engine's questions is swapped: "question: <its message>" (for
+//       the keep-or-overwrite question, its first line and the file).
 //       The install-set builder's program likewise writes "builder: <first line>" once each
 //       progress strip is swapped.
 //       Every frame also reports, once it is swapped, the input it took and what changed, in

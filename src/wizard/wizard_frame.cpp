@@ -70,6 +70,14 @@ void log_screen(const wizard_screen& w) {
     pending_log = "screen: " + title_english;
     if (w.title != title_english) pending_log += " = " + w.title;
     pending_log += "\n";
+    if (w.text.empty()) return;
+    // One line, whatever the text: its line ends are written as "\n".
+    pending_log += "text: ";
+    for (const char ch : w.text) {
+        if (ch == '\n') pending_log += "\\n";
+        else pending_log += ch;
+    }
+    pending_log += "\n";
 }
 
 void draw_background() {

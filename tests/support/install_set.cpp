@@ -267,6 +267,17 @@ std::map<std::string, std::string> mac_copy_of(const install_set& set) {
     return out;
 }
 
+void write_mac_copy(const std::string& folder, const install_set& set, const std::vector<std::string>& skip) {
+    for (const set_file& f : master_files(set)) {
+        if (f.gone || master_platform(f.path) > 1) continue;
+        if (std::find(skip.begin(), skip.end(), f.path) != skip.end()) continue;
+        const std::string path = folder + f.path.substr(f.path.find('/') + 1);
+        write_file(path, f.bytes);
+        if (f.path.find("Contents/MacOS/") != std::string::npos)
+            fs::permissions(path, fs::perms(0755), fs::perm_options::replace);
+    }
+}
+
 // One stored entry whose recorded CRC-32 is off by one.
 static void write_zip_with_wrong_crc(const std::string& zip_path, const std::string& name, const std::string& bytes) {
     zipFile zf = zipOpen64(zip_path.c_str(), 0);

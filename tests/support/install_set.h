@@ -72,6 +72,9 @@ void write_disc_set(const std::string& out, const install_set& set, float disk_f
 
 // What a copy installed for the Mac holds: its path below the copy, and its MD5.
 std::map<std::string, std::string> mac_copy_of(const install_set& set);
+// Lays that copy out under folder (ending in '/') with the set's bytes, as an install would have
+// left it, but for the files whose master paths skip lists.
+void write_mac_copy(const std::string& folder, const install_set& set, const std::vector<std::string>& skip = {});
 
 // What a bad mirror does to a file's archive.
 enum class copy_fault {
