@@ -231,13 +231,8 @@ constexpr size_t group_archives = 8;
 constexpr float group_kb = 64.0f;
 constexpr uint64_t group_wait_us = 1000;
 
-bool extraction_slot_free() { return extraction.in_pool + (int)extraction.ready.size() < extractions_most(); }
-
-void start_extraction(extract_job job) {
-    if (extraction.ready.empty()) extraction.ready_since_us = xtim_class::microsecs();
-    extraction.pending_kb += job.want.comp_size;
-    extraction.ready_kb += job.want.comp_size;
-    extraction.ready.push_back(std::move(job));
+bool extraction_slot_free() {
+    return extraction.in_pool + (int)extraction.ready.size() < extractions_most();
 }
 
 // Gives the waiting archives to the pool as one task: now, or once the group is full or old.
@@ -254,6 +249,18 @@ void hand_over_extractions(bool now) {
     extract_workers->enqueue_task(new extract_task(std::move(extraction.ready), extraction.cancelled));
     extraction.ready.clear();
     extraction.ready_kb = 0.0f;
+}
+
+// A group comes back only when all of it is done, so a large archive goes on its own: the small
+// ones before it are not held up by its inflating.
+void start_extraction(extract_job job) {
+    const bool large = job.want.comp_size >= group_kb;
+    if (large) hand_over_extractions(true);
+    if (extraction.ready.empty()) extraction.ready_since_us = xtim_class::microsecs();
+    extraction.pending_kb += job.want.comp_size;
+    extraction.ready_kb += job.want.comp_size;
+    extraction.ready.push_back(std::move(job));
+    if (large) hand_over_extractions(true);
 }
 
 // At the end of a run: true once the pool is gone. Its threads give back their memory and end
@@ -292,6 +299,10 @@ void stop_extractions() {
 }
 
 }  // namespace
+
+int archives_in_extraction() { return extraction.in_pool + (int)extraction.ready.size(); }
+
+bool extraction_has_room() { return extraction_slot_free(); }
 
 int make_dirs() {
     if (dest_dir_path.size() < 2) {
