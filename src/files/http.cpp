@@ -288,11 +288,15 @@ void down_class::DoProcessing() {
         return;
     }
 
+    bool just_sent = false;
     if (!send_buf.empty()) {
         const long sent = sock->http_WriteData(send_buf.data(), static_cast<long>(send_buf.size()));
         if (sent > 0) send_buf.erase(send_buf.begin(), send_buf.begin() + sent);
+        just_sent = sent > 0 && send_buf.empty() && !headers_done && recv_buf.empty();
     }
     settle_file_path();
+    // A request that has only now gone out has no answer yet: the next poll reads it.
+    if (just_sent) return;
 
     // One buffer shared by every stream: records are polled one at a time.
     static std::array<char, 65536> readChunk;
