@@ -1,6 +1,8 @@
 #include "files/http.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -184,10 +186,10 @@ void down_class::local_failure(int error) {
 }
 
 void down_class::close_file(bool checked) {
-    if (!file) return;
+    if (file < 0) return;
     errno = 0;
-    const int rc = ::fclose(file);
-    file = nullptr;
+    const int rc = ::close(file);
+    file = -1;
     // A full disk often shows only when the last buffer is flushed.
     if (checked && rc != 0) local_failure(errno);
 }
@@ -246,11 +248,10 @@ void down_class::MakeRequest(const char* path, bool post, const std::map<std::st
     chunk_left_ = 0;
     trailer_bytes_ = 0;
     framing_in_doubt_ = false;
-    file_path.clear();
-    if (local_path) {
-        file_path = local_path;
-        set_path_to_full(file_path);
-    }
+    // The local path is completed and letter-case corrected by the first poll, once the request
+    // is on its way: the folder listing that correcting may need does not hold the request up.
+    file_path = local_path ? local_path : "";
+    path_settled_ = file_path.empty();
 
     std::string text = post ? "POST " : "GET ";
     const auto host = request_headers.find("Host");
@@ -265,26 +266,44 @@ void down_class::MakeRequest(const char* path, bool post, const std::map<std::st
     if (body && body_length > 0) send_buf.insert(send_buf.end(), body, body + body_length);
 }
 
+void down_class::settle_file_path() {
+    if (path_settled_) return;
+    set_path_to_full(file_path);
+    path_settled_ = true;
+}
+
 void down_class::DoProcessing() {
-    if (!sock) return;
+    if (!sock) {
+        settle_file_path();
+        return;
+    }
     const int s = sock->GetStatus();
     if (s == PCSBSocket::status_closed || s == PCSBSocket::status_error) {
+        settle_file_path();
         close_file(false);
         return;
     }
-    if (s != PCSBSocket::status_connected) return;
+    if (s != PCSBSocket::status_connected) {
+        settle_file_path();
+        return;
+    }
 
+    bool just_sent = false;
     if (!send_buf.empty()) {
         const long sent = sock->http_WriteData(send_buf.data(), static_cast<long>(send_buf.size()));
         if (sent > 0) send_buf.erase(send_buf.begin(), send_buf.begin() + sent);
+        just_sent = sent > 0 && send_buf.empty() && !headers_done && recv_buf.empty();
     }
+    settle_file_path();
+    // A request that has only now gone out has no answer yet: the next poll reads it.
+    if (just_sent) return;
 
     // One buffer shared by every stream: records are polled one at a time.
     static std::array<char, 65536> readChunk;
     const long got = sock->ReadData(readChunk.data(), static_cast<long>(readChunk.size()));
     if (got <= 0) return;
     g_bytes_read += static_cast<uint64_t>(got);
-    if (headers_done && err == 0 && recv_buf.empty() && file && !chunked_ && is_2xx(status)) {
+    if (headers_done && err == 0 && recv_buf.empty() && file >= 0 && !chunked_ && is_2xx(status)) {
         // The body of a sized or closing answer goes from the chunk straight to the file.
         last_activity = xtim.real_time;
         size_t take = static_cast<size_t>(got);
@@ -369,24 +388,31 @@ void down_class::end_of_head() {
     }
     if (is_2xx(status) && !file_path.empty()) {
         errno = 0;
-        file = ::fopen(file_path.c_str(), "wb");
-        if (!file) local_failure(errno);
+        // Written straight from the receive buffer: no stdio buffer to fill and flush.
+        file = ::open(file_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (file < 0) local_failure(errno);
     }
 }
 
 bool down_class::write_body(const char* data, size_t size) {
     if (size == 0) return true;
-    errno = 0;
-    if (::fwrite(data, 1, size, file) != size) {
-        local_failure(errno);
-        return false;
+    size_t written = 0;
+    while (written < size) {
+        errno = 0;
+        const ssize_t n = ::write(file, data + written, size - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            local_failure(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        written += static_cast<size_t>(n);
+        bytes_done += n;
     }
-    bytes_done += static_cast<int64_t>(size);
     return true;
 }
 
 void down_class::store_body() {
-    if (!file) return;
+    if (file < 0) return;
     if (chunked_) {
         store_chunked_body();
         return;

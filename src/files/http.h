@@ -54,7 +54,7 @@ public:
     int status = 0;
     std::string reason;
     std::map<std::string, std::string, http_name_less> headers;
-    FILE* file = nullptr;
+    int file = -1;   // the local file while the body is written to it
     std::string file_path;
     int err = 0;
     int64_t content_length = -1;
@@ -76,7 +76,9 @@ private:
     bool write_body(const char* data, size_t size);
     void close_file(bool checked);
     void local_failure(int error);
+    void settle_file_path();
 
+    bool path_settled_ = true;   // file_path has been completed and letter-case corrected
     size_t head_bytes_ = 0;   // bytes of the response head consumed so far
     std::string transfer_encoding_;   // every Transfer-Encoding field of the head, joined by ", "
     bool chunked_ = false;

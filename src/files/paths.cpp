@@ -3,6 +3,8 @@
 #include "core/number_text.h"
 
 #include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +40,26 @@ bool same_ignoring_ascii_case(std::string_view a, std::string_view b) {
     return true;
 }
 
+int open_folder(const char* folder) { return ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
+
+// The first entry of the open folder, in the order the system lists them, whose name equals the
+// component but for ASCII letter case is copied over it. False when no entry matches.
+bool take_spelling(int dir, char* component, std::size_t size) {
+    alignas(8) char buf[8192];
+    const std::string_view want(component, size);
+    for (;;) {
+        const ssize_t got = ::getdents64(dir, buf, sizeof buf);
+        if (got <= 0) return false;
+        for (ssize_t at = 0; at < got;) {
+            const auto* e = reinterpret_cast<const struct dirent64*>(buf + at);
+            at += e->d_reclen;
+            if (same_ignoring_ascii_case(e->d_name, want)) {
+                std::memcpy(component, e->d_name, size);
+                return true;
+            }
+        }
+    }
+}
 
 }  // namespace
 
@@ -69,16 +91,21 @@ void findPath(char* path) {
     const std::size_t len = std::strlen(path);
     // Folders found under the name as written need no correcting: only the parts after the
     // longest such folder are looked for letter-case-blind. (A new file in a known folder then
-    // costs one folder listing, not one per level from the root.)
+    // costs one folder listing, not one per level from the root.) Opening the folder both proves
+    // it is there and gives the listing.
     std::size_t start = 0;
+    int dir = -1;
     for (std::size_t slash = len; slash > 1;) {
         slash = std::string_view(path, slash - 1).rfind('/');
         if (slash == std::string_view::npos || slash == 0) break;
         const std::string folder(path, slash);
-        if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        dir = open_folder(folder.c_str());
+        if (dir >= 0) {
             start = slash;
             break;
         }
+        // A folder that is there but cannot be listed ends the correction.
+        if (errno != ENOENT && errno != ENOTDIR && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
     }
     while (start < len) {
         while (start < len && path[start] == '/') ++start;  // empty components are passed over
@@ -86,29 +113,24 @@ void findPath(char* path) {
         std::size_t end = start;
         while (end < len && path[end] != '/') ++end;
 
-        std::string folder;
-        if (start == 0)
-            folder = ".";
-        else if (std::strspn(path, "/") == start)
-            folder = "/";
-        else
-            folder.assign(path, start);  // up to and including the '/' before the component
-
-        DIR* dir = ::opendir(folder.c_str());
-        if (!dir) return;
-        const std::string_view want(path + start, end - start);
-        bool matched = false;
-        while (const dirent* e = ::readdir(dir)) {
-            if (same_ignoring_ascii_case(e->d_name, want)) {
-                std::memcpy(path + start, e->d_name, want.size());
-                matched = true;
-                break;
-            }
+        if (dir < 0) {
+            std::string folder;
+            if (start == 0)
+                folder = ".";
+            else if (std::strspn(path, "/") == start)
+                folder = "/";
+            else
+                folder.assign(path, start);  // up to and including the '/' before the component
+            dir = open_folder(folder.c_str());
+            if (dir < 0) return;
         }
-        ::closedir(dir);
+        const bool matched = take_spelling(dir, path + start, end - start);
+        ::close(dir);
+        dir = -1;
         if (!matched) return;
         start = end;
     }
+    if (dir >= 0) ::close(dir);
 }
 
 void set_path_to_right_dirchars(std::string& path) {

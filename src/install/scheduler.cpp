@@ -157,64 +157,116 @@ void log_extraction(const std::string& local, const install_result& result, int 
     xer << "CHMODING  file " << local << ", with result=" << chmod_result << ".\n";
 }
 
-// One downloaded archive put in place on a worker: inflating, hashing and writing never hold up a
-// frame, and the stream that fetched it is already fetching its next file. The task works on its
-// own copies and writes only its own result; the main thread applies it to the manifest.
+// One downloaded archive to put in place, and what came of it.
+struct extract_job {
+    int file = 0, stream = 0;
+    std::string archive, local;
+    file_version_struct want;
+    bool outside = false;
+    install_result result;
+    int chmod_result = 0;
+    bool skipped = false;   // the run was reset before the job started
+};
+
+// Downloaded archives put in place on a worker: inflating, hashing and writing never hold up a
+// frame, and the stream that fetched one is already fetching its next file. The task works on its
+// own copies and writes only its own results; the main thread applies them to the manifest.
 class extract_task : public UTL_work_task {
 public:
-    extract_task(int file_, int stream_, std::string archive_, std::string local_, const file_version_struct& want_,
-                 bool outside_, std::shared_ptr<const std::atomic<bool>> cancelled_)
-        : file(file_), stream(stream_), archive(std::move(archive_)), root(dest_dir_path), local(std::move(local_)),
-          want(want_), outside(outside_), cancelled(std::move(cancelled_)) {}
+    extract_task(std::vector<extract_job> jobs_, std::shared_ptr<const std::atomic<bool>> cancelled_)
+        : jobs(std::move(jobs_)), root(dest_dir_path), cancelled(std::move(cancelled_)) {}
 
     int do_it() override {
-        if (cancelled->load(std::memory_order_acquire)) {
-            delete_file(archive);
-            skipped = true;
-            return 0;
+        for (extract_job& job : jobs) {
+            if (cancelled->load(std::memory_order_acquire)) {
+                delete_file(job.archive);
+                job.skipped = true;
+                continue;
+            }
+            job.result = put_in_place(job.archive, root, job.local, job.want, job.outside, job.chmod_result);
         }
-        result = put_in_place(archive, root, local, want, outside, chmod_result);
         return 0;
     }
     int check_error(std::string& message) override {
-        message = result.code ? install_error_text(result.code) : std::string();
-        return result.code;
+        for (const extract_job& job : jobs) {
+            if (job.skipped || !job.result.code) continue;
+            message = install_error_text(job.result.code);
+            return job.result.code;
+        }
+        message.clear();
+        return 0;
     }
 
-    const int file, stream;
-    const std::string archive, root, local;
-    const file_version_struct want;
-    const bool outside;
+    std::vector<extract_job> jobs;
+    const std::string root;
     const std::shared_ptr<const std::atomic<bool>> cancelled;
-    install_result result;
-    int chmod_result = 0;
-    bool skipped = false;   // the run was reset before the task started
 };
 
-// The run's extractions: queued and running tasks, and what their archives weigh, which the
-// progress counts as received.
+// The run's extractions: archives waiting to go to the pool, archives in its hands, and what they
+// weigh, which the progress counts as received.
 struct extraction_state {
     std::shared_ptr<std::atomic<bool>> cancelled = std::make_shared<std::atomic<bool>>(false);
     float pending_kb = 0.0f;
     bool stopping = false;   // the pool was asked to end: nothing more goes to it
+    int in_pool = 0;         // archives handed to the pool and not yet collected
+    // Small archives go to the pool a few at a time, as one task: waking a worker costs the main
+    // thread more than any other step of a small file.
+    std::vector<extract_job> ready;
+    float ready_kb = 0.0f;
+    uint64_t ready_since_us = 0;
 };
 extraction_state extraction;
 
-bool extraction_slot_free() { return !extract_workers || extract_workers->has_free_slot(); }
+int processors() {
+    static const int p = std::max(1, UTL_count_processors());
+    return p;
+}
 
-void start_extraction(extract_task* task, float comp_kb) {
+// Archives in the pool's hands or waiting for it: at most four per processor.
+int extractions_most() { return 4 * processors(); }
+
+// What waits is handed over once there are this many archives, this many kilobytes (a large
+// archive goes at once, so large files still inflate side by side) or it has waited this long.
+constexpr size_t group_archives = 8;
+constexpr float group_kb = 64.0f;
+constexpr uint64_t group_wait_us = 1000;
+
+bool extraction_slot_free() {
+    return extraction.in_pool + (int)extraction.ready.size() < extractions_most();
+}
+
+// Gives the waiting archives to the pool as one task: now, or once the group is full or old.
+void hand_over_extractions(bool now) {
+    if (extraction.ready.empty()) return;
+    if (!now && extraction.ready.size() < group_archives && extraction.ready_kb < group_kb &&
+        xtim_class::microsecs() - extraction.ready_since_us < group_wait_us)
+        return;
     if (!extract_workers) {
         // One processor is left to the main thread, which keeps the downloads moving.
-        const int p = std::max(1, UTL_count_processors());
-        extract_workers = new UTL_worker_threads(std::max(1, p - 1), 4 * p);
+        extract_workers = new UTL_worker_threads(std::max(1, processors() - 1), extractions_most());
     }
-    extraction.pending_kb += comp_kb;
-    extract_workers->enqueue_task(task);
+    extraction.in_pool += (int)extraction.ready.size();
+    extract_workers->enqueue_task(new extract_task(std::move(extraction.ready), extraction.cancelled));
+    extraction.ready.clear();
+    extraction.ready_kb = 0.0f;
+}
+
+// A group comes back only when all of it is done, so a large archive goes on its own: the small
+// ones before it are not held up by its inflating.
+void start_extraction(extract_job job) {
+    const bool large = job.want.comp_size >= group_kb;
+    if (large) hand_over_extractions(true);
+    if (extraction.ready.empty()) extraction.ready_since_us = xtim_class::microsecs();
+    extraction.pending_kb += job.want.comp_size;
+    extraction.ready_kb += job.want.comp_size;
+    extraction.ready.push_back(std::move(job));
+    if (large) hand_over_extractions(true);
 }
 
 // At the end of a run: true once the pool is gone. Its threads give back their memory and end
 // while the passes go on, so no pass waits for that.
 bool extractions_ended() {
+    hand_over_extractions(true);
     if (!extract_workers) return true;
     if (extract_workers->count_total_tasks() > 0) return false;
     if (!extraction.stopping) {
@@ -235,16 +287,22 @@ void stop_extractions() {
         extraction.cancelled->store(true, std::memory_order_release);
         while (UTL_work_task* t = extract_workers->wait_retired_tasks()) {
             const auto* task = static_cast<extract_task*>(t);
-            if (!task->skipped && task->result.code == 0 && task->result.link) next.links_made.push_back(task->file);
+            for (const extract_job& job : task->jobs)
+                if (!job.skipped && job.result.code == 0 && job.result.link) next.links_made.push_back(job.file);
             delete t;
         }
         delete extract_workers;
         extract_workers = nullptr;
     }
+    for (const extract_job& job : extraction.ready) delete_file(job.archive);
     extraction = extraction_state{};
 }
 
 }  // namespace
+
+int archives_in_extraction() { return extraction.in_pool + (int)extraction.ready.size(); }
+
+bool extraction_has_room() { return extraction_slot_free(); }
 
 int make_dirs() {
     if (dest_dir_path.size() < 2) {
@@ -353,10 +411,13 @@ bool collect_extractions() {
     while (UTL_work_task* t = extract_workers->check_retired_tasks()) {
         any = true;
         std::unique_ptr<extract_task> task(static_cast<extract_task*>(t));
-        extraction.pending_kb = std::max(0.0f, extraction.pending_kb - task->want.comp_size);
-        if (task->skipped) continue;
-        log_extraction(task->local, task->result, task->chmod_result);
-        finish_file(task->file, task->stream, task->archive, task->local, task->result);
+        for (const extract_job& job : task->jobs) {
+            --extraction.in_pool;
+            extraction.pending_kb = std::max(0.0f, extraction.pending_kb - job.want.comp_size);
+            if (job.skipped) continue;
+            log_extraction(job.local, job.result, job.chmod_result);
+            finish_file(job.file, job.stream, job.archive, job.local, job.result);
+        }
     }
     return any;
 }
@@ -438,10 +499,16 @@ stream_step serve_stream(int j, int n) {
         const bool outside = refuse_outside(local);
         // A pool that is ending takes nothing more: the archive is then extracted here. Both
         // names are ours, in our own temporary folder: no letter-case correcting is wanted.
-        if (!extraction.stopping && ::rename(archive.c_str(), (temp_path + held).c_str()) == 0)
-            start_extraction(new extract_task(file, j, temp_path + held, local, c, outside, extraction.cancelled),
-                             c.comp_size);
-        else
+        if (!extraction.stopping && ::rename(archive.c_str(), (temp_path + held).c_str()) == 0) {
+            extract_job job;
+            job.file = file;
+            job.stream = j;
+            job.archive = temp_path + held;
+            job.local = local;
+            job.want = c;
+            job.outside = outside;
+            start_extraction(std::move(job));
+        } else
             finish_file(file, j, archive, local, extract_and_delete_file(archive, local, c));
         return stream_step::downloaded;
     }
@@ -478,9 +545,12 @@ int grab_files() {
         // does not idle until the next pass.
         const stream_step step = serve_stream(j, n);
         if (step == stream_step::downloaded && !stg.error_flag) serve_stream(j, n);
+        if (step == stream_step::downloaded) hand_over_extractions(false);
         if (step == stream_step::polled) transferring.push_back(j + 3);
         else if (step != stream_step::waited) moved = true;
     }
+    // The last files of the run, and archives of a pass with nothing on the wire, are not held back.
+    hand_over_extractions(next.next_file >= n || transferring.empty());
     // Nothing came in on any connection: the pass waits a moment for the next bytes instead of
     // being called again at once, which leaves the processor to the extractions and lets a
     // busy machine wake this thread when the network has something.

@@ -47,6 +47,11 @@ extern UTL_worker_threads* extract_workers;
 extern std::string crnt_file_name;
 extern std::string crnt_file_path;
 
+// Downloaded archives of the run that wait for extraction or are being extracted, and whether
+// another may join them: while it may not, the streams take no new file.
+int archives_in_extraction();
+bool extraction_has_room();
+
 // 0, or the error code of the folder that could not be made.
 int make_dirs();
 // One pass over the streams: 1 when every stream has run out of files and every extraction is

@@ -117,8 +117,7 @@ TEST_F(Scheduling, AStreamAsksForItsNextFileInThePassThatFinishedTheLast) {
         const auto& s = next.streams[0];
         if (!s.idle || s.file_index != before || s.file_index >= n || !sim_info[before].current().install) continue;
         // The extraction queue is as full now as when the stream asked for a slot.
-        const bool slot_free = !extract_workers || extract_workers->has_free_slot();
-        if (slot_free) ADD_FAILURE() << "after file " << before << " the stream idled until the next pass";
+        if (extraction_has_room()) ADD_FAILURE() << "after file " << before << " the stream idled until the next pass";
     }
     EXPECT_EQ(result, 1);
     EXPECT_EQ(installed_tree(), without_windows(expected_tree(set)));
@@ -175,14 +174,13 @@ TEST_F(Scheduling, ArchivesWaitingForExtractionAreBoundedAndAResetDropsThem) {
     set_staging_write_hook(hold_at_gate);
     ASSERT_TRUE(start_install(false));
 
-    for (int i = 0; i < 20000 && !(extract_workers && !extract_workers->has_free_slot()); ++i)
-        ASSERT_EQ(install_frame(frames), 0);
+    for (int i = 0; i < 20000 && extraction_has_room(); ++i) ASSERT_EQ(install_frame(frames), 0);
     ASSERT_NE(extract_workers, nullptr);
-    ASSERT_FALSE(extract_workers->has_free_slot()) << "the extraction queue never filled";
+    ASSERT_FALSE(extraction_has_room()) << "the extraction queue never filled";
     for (int i = 0; i < 50; ++i) ASSERT_EQ(install_frame(frames), 0);
     const int most = 4 * std::max(1, UTL_count_processors()) + (int)servers.size();
     EXPECT_LE(archives_in(temp_path), most) << "downloads went on while nothing could be extracted";
-    const int queued = extract_workers->count_total_tasks();
+    const int queued = archives_in_extraction();
 
     open_gate();
     next.reset_all_streams();
