@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "disc_frames.h"
 #include "core/shared_constants.h"
 #include "files/file_ops.h"
 #include "install/dvd_install.h"
@@ -56,24 +57,8 @@ int install(const std::string& disc, const std::string& dest, const std::string&
     }
     const auto start = std::chrono::steady_clock::now();
     if (make_dirs() != 0) return 1;
-    int next_file = 0, result = 0, failed = 0;
-    const auto frame = std::chrono::microseconds(16667);
-    auto tick = start;
-    while ((result = install_files(next_file, 0)) != 1) {
-        if (result == 2) {
-            std::fprintf(stderr, "the set asks for another disc\n");
-            return 1;
-        }
-        if (result == 3) {
-            std::string message;
-            install_files_get_error(message);
-            std::fprintf(stderr, "%s\n", message.c_str());
-            ++failed;
-            continue;
-        }
-        tick += frame;
-        std::this_thread::sleep_until(tick);
-    }
+    const int failed = run_disc_frames(start);
+    if (failed < 0) return 1;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (failed) return 1;
     std::printf("%.3f %d\n", seconds, wanted);

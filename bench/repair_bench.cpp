@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "disc_frames.h"
 #include "core/log.h"
 #include "core/shared_constants.h"
 #include "install/checksum.h"
@@ -115,23 +116,8 @@ int run_repair(const std::string& disc, const std::string& copy, const std::stri
         return 1;
     }
     delete_files();
-    int next_file = 0, result = 0, failed = 0;
-    auto tick = clock_type::now();
-    while ((result = install_files(next_file, 0)) != 1) {
-        if (result == 2) {
-            std::fprintf(stderr, "the set asks for another disc\n");
-            return 1;
-        }
-        if (result == 3) {
-            std::string message;
-            install_files_get_error(message);
-            std::fprintf(stderr, "%s\n", message.c_str());
-            ++failed;
-            continue;
-        }
-        tick += frame_length;
-        std::this_thread::sleep_until(tick);
-    }
+    const int failed = run_disc_frames(clock_type::now());
+    if (failed < 0) return 1;
     int installed = 0;
     for (const auto& h : sim_info) installed += h.current().install && h.current().match;
     const scan_result after = scan();

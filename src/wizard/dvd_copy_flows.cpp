@@ -9,8 +9,6 @@
 #include "install/install_filter.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
-#include "install/registration.h"
-#include "ui/tt_font.h"
 #include "wizard/dvd_install_flow.h"
 #include "wizard/dvd_menu.h"
 #include "wizard/text_helpers.h"
@@ -76,13 +74,6 @@ int scan_screen(const scan_row& row, int first_frame, wizard_screen& w) {
     w.back_screen = row.back;
     w.next_screen = nullptr;
     return 0;
-}
-
-// The disk figures under the screen's text; 0 when the copy's volume has too little room.
-int disk_space_drawn(const std::string& enough, const std::string& too_small) {
-    const int ok = UTIL_disk_space(enough, too_small);
-    OGL_string(50, 220, 130, UTIL_disk_space_text(), 560, cs_regular, just_left);
-    return ok;
 }
 
 // Files the repair will put in place: wanted, not as the manifest has them, and not one the

@@ -167,13 +167,6 @@ install_progress progress_of[disc_flow_count];
 
 bool kill_pipeline() { return install_files_kill() != 0; }
 
-// The disk figures under the screen's text; the verdict is the caller's.
-int disk_space_drawn(const std::string& enough, const std::string& too_small) {
-    const int ok = UTIL_disk_space(enough, too_small);
-    OGL_string(50, 220, 130, UTIL_disk_space_text(), 560, cs_regular, just_left);
-    return ok;
-}
-
 void scan_destination() {
     int counter = 0;
     float fraction = 0;
@@ -182,6 +175,12 @@ void scan_destination() {
 }
 
 }  // namespace
+
+int disk_space_drawn(const std::string& enough, const std::string& too_small) {
+    const int ok = UTIL_disk_space(enough, too_small);
+    OGL_string(50, 220, 130, UTIL_disk_space_text(), 560, cs_regular, just_left);
+    return ok;
+}
 
 int disc_install_screen(disc_flow flow, int, wizard_screen& w) {
     const install_row& row = install_rows[flow];

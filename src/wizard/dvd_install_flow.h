@@ -35,6 +35,10 @@ int UTIL_cancel_install(const std::string& header, const std::string& advice, co
 // The flows that install from the discs.
 enum disc_flow { flow_install = 0, flow_repair, flow_scenery, disc_flow_count };
 
+// The disk figures under a screen's text, with the verdict sentence; 0 when the volume has too
+// little room (what that means for Next is the screen's to say).
+int disk_space_drawn(const std::string& enough, const std::string& too_small);
+
 // The install screen of a flow: prepares the install once, then polls the pipeline every frame.
 int disc_install_screen(disc_flow flow, int first_frame, wizard_screen& screen);
 // The disc check and the disc change of a flow.
