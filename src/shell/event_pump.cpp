@@ -344,9 +344,14 @@ void APL_handlewin(EventRecord* event) {
         mnw.release_hit = 1;
         MACIBM_handle_release();
         break;
-    case updateEvt:
+    case updateEvt: {
+        // The window is shown again, not left: a press or a held button of this frame stands.
+        const int click = mnw.click_hit, held = mnw.mouse_held;
         wins.start_win(wins.panel_id);
+        mnw.click_hit = click;
+        mnw.mouse_held = held;
         break;
+    }
     case activateEvt:
         if (event->modifiers & activeFlag) {
             std::printf("Activate evt.\n");

@@ -277,6 +277,22 @@ TEST_F(FramePump, APressIsHitTestedWhereItHappenedNotWhereThePointerWasAtTheFram
     EXPECT_EQ(wins.panel_id, 0);
 }
 
+// The window uncovered in the frame of a press (a picture taken of it, another window moved
+// away): the press still reaches the application.
+TEST_F(FramePump, AnExposeInTheFrameOfAPressKeepsThePress) {
+    frame_hooks.app_update = &note_app_mouse;
+    frame();
+    platform::set_test_mouse(nullptr, 300, 200);
+    platform::input_event down = ev(platform::ev_mouse_down);
+    down.x = 300;
+    down.y = 200;
+    platform::push_test_event(down);
+    platform::push_test_event(ev(platform::ev_exposed));
+    frame();
+    EXPECT_EQ(g_app_click, 1);
+    EXPECT_EQ(mnw.mouse_held, 1);
+}
+
 // Keys the classic keyboard lacks travel through the event record with their whole code: none of
 // them may pass for a known key (keypad 00 for Tab, EXSEL for Return, Zenkaku/Hankaku for "3").
 std::vector<int> g_vkeys_seen;
