@@ -297,9 +297,13 @@ TEST_F(DvdScreensGui, AnInstallAcrossTwoDiscsGetsOnlyTheTwoTilesChosen) {
     for (const auto& [j, i] : std::vector<std::pair<int, int>>{{32, 12}, {0, 0}, {18, 9}, {6, 13}})
         EXPECT_LE(apart(pixel(before, j, i), pixel(map, j, i)), 3) << j << "," << i;
 
+    // Disc 1's few files can all be in place within the click's own frames on a busy machine, so
+    // the install may already have moved on to the disc change.
     click(kNextX, kBarY);
-    ASSERT_TRUE(run_until([] { return g_wizard == dvd_run_install; }));
-    shoot("dvd_installing.png");
+    ASSERT_TRUE(run_until([] { return g_wizard != dvd_scenery_install; }));
+    ASSERT_TRUE(g_wizard == dvd_run_install || g_wizard == dvd_verify_disk_install ||
+                g_wizard == dvd_switch_disk_install || g_wizard == dvd_done_install);
+    if (g_wizard == dvd_run_install) shoot("dvd_installing.png");
     int changes = 0;
     for (;;) {
         ASSERT_TRUE(run_until([] { return g_wizard == dvd_switch_disk_install || g_wizard == dvd_done_install; }, 20000))
