@@ -14,20 +14,9 @@ if [ "$(id -u)" != 0 ] || ! command -v mksquashfs > /dev/null; then
   echo "disc install benchmark: needs root and mksquashfs to mount a disc image; skipped"
   exit 0
 fi
-base="${VENTARO_BENCH_TMP:-/dev/shm}"
-[ -d "$base" ] && [ -w "$base" ] || base=/tmp
-work="$(mktemp -d "$base/ventaro-disc-bench.XXXXXX")"
-drive="$work/drive"
-cleanup() {
-  mountpoint -q "$drive" 2>/dev/null && umount "$drive"
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-perl "$here/install_set.pl" 1000 "$work/master"
-# A disc set's master must have these folders too.
-mkdir -p "$work/master/All/Global Scenery" "$work/master/All/Resources/default scenery/900 red terrain" \
-  "$work/master/All/Resources/bitmaps/Earth Orbit Textures"
+. "$here/lib/disc_set.sh"
+make_disc_work ventaro-disc-bench
+make_disc_master
 mkdir -p "$work/disc"
 "$build/bench/disc_install_bench" --make-disc "$work/master" "$work/disc" > /dev/null
 name=$(sed -n 's/^VERSION //p' "$work/disc/disk_0/dvd_version.txt")

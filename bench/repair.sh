@@ -22,20 +22,10 @@ if [ "$(id -u)" != 0 ] || ! command -v mksquashfs > /dev/null || ! command -v st
   echo "repair benchmark: needs root, mksquashfs and strace to mount and watch a disc image; skipped"
   exit 0
 fi
-base="${VENTARO_BENCH_TMP:-/dev/shm}"
-[ -d "$base" ] && [ -w "$base" ] || base=/tmp
-work="$(mktemp -d "$base/ventaro-repair-bench.XXXXXX")"
-drive="$work/drive"
+. "$here/lib/disc_set.sh"
+make_disc_work ventaro-repair-bench
 copy="$work/copy"
-cleanup() {
-  mountpoint -q "$drive" 2>/dev/null && umount "$drive"
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-perl "$here/install_set.pl" 1000 "$work/master"
-mkdir -p "$work/master/All/Global Scenery" "$work/master/All/Resources/default scenery/900 red terrain" \
-  "$work/master/All/Resources/bitmaps/Earth Orbit Textures"
+make_disc_master
 # What every file of the copy must hash to: the master's files, as an install lays them out.
 (cd "$work/master/All" && find . -type f -print0 | xargs -0 md5sum) > "$work/master.md5"
 mkdir -p "$work/disc"

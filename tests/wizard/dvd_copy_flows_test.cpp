@@ -31,6 +31,7 @@
 #include "install/registration.h"
 #include "platform/install_media.h"
 #include "platform/spawn.h"
+#include "support/disc_surroundings.h"
 #include "support/install_set.h"
 #include "support/temp_dir.h"
 #include "wizard/demo_screens.h"
@@ -93,14 +94,7 @@ protected:
     void SetUp() override {
         RecordedText::SetUp();
         load_art(tex_ref_map, 512, 1024);
-        saved_env_ = {{"XDG_DESKTOP_DIR", env("XDG_DESKTOP_DIR")}, {"XDG_CONFIG_HOME", env("XDG_CONFIG_HOME")}};
-        fs::create_directories(t / "desk");
-        fs::create_directories(t / "config");
-        setenv("XDG_DESKTOP_DIR", (t / "desk").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (t / "config").c_str(), 1);
         ASSERT_TRUE(xer.open(t / "log.txt"));
-        write_file(t / "mounts", "proc /proc proc rw 0 0\n");
-        platform_set_mount_table(t / "mounts");
         dvd_install_reset_for_test();
         dvd_copy_flows_reset_for_test();
         demo_screens_reset_for_test();
@@ -130,15 +124,12 @@ protected:
         install_files_get_error(ignored);
         checksum_directory_kill();
         platform_set_test_disc_folder("");
-        platform_set_mount_table("");
-        for (const auto& [k, v] : saved_env_) setenv(k.c_str(), v.c_str(), 1);
         dvd_install_reset_for_test();
         dvd_copy_flows_reset_for_test();
         sim_info.clear();
         xer.close();
         RecordedText::TearDown();
     }
-    static std::string env(const char* name) { return std::getenv(name) ? std::getenv(name) : ""; }
 
     // The discs, the manifest (read as the menu reads it) and the copy as the entries give them,
     // with `fillers` more manifest files for another platform, which no flow here wants.
@@ -280,9 +271,9 @@ protected:
     }
 
     temp_dir t;
+    testsupport::disc_surroundings around{t};
     std::string copy_;
     std::vector<set_entry> entries_;
-    std::vector<std::pair<std::string, std::string>> saved_env_;
     std::vector<wizard_screen> shown;
     int last_result = 0;
 };

@@ -18,6 +18,7 @@
 #include "install/manifest.h"
 #include "install/prompts.h"
 #include "platform/install_media.h"
+#include "support/disc_surroundings.h"
 #include "support/temp_dir.h"
 #include "wizard/demo_screens.h"
 #include "wizard/dvd_menu.h"
@@ -32,15 +33,8 @@ class DvdInstallFlow : public RecordedText {
 protected:
     void SetUp() override {
         RecordedText::SetUp();
-        saved_env_ = {{"PATH", env("PATH")}, {"XDG_DESKTOP_DIR", env("XDG_DESKTOP_DIR")},
-                      {"XDG_CONFIG_HOME", env("XDG_CONFIG_HOME")}};
-        ::mkdir((t.path() + "/desk").c_str(), 0755);
-        ::mkdir((t.path() + "/config").c_str(), 0755);
-        setenv("XDG_DESKTOP_DIR", (t.path() + "/desk").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (t.path() + "/config").c_str(), 1);
+        saved_path_ = env("PATH");
         ASSERT_TRUE(xer.open(t / "log.txt"));
-        write_file(t / "mounts", "proc /proc proc rw 0 0\n");
-        platform_set_mount_table(t / "mounts");
         dvd_install_reset_for_test();
         demo_screens_reset_for_test();
         sim_info.clear();
@@ -52,8 +46,7 @@ protected:
     }
     void TearDown() override {
         set_abort_alert_answerer(nullptr);
-        platform_set_mount_table("");
-        for (const auto& [k, v] : saved_env_) setenv(k.c_str(), v.c_str(), 1);
+        setenv("PATH", saved_path_.c_str(), 1);
         dvd_install_reset_for_test();
         sim_info.clear();
         xer.close();
@@ -73,7 +66,7 @@ protected:
     void chooser_answers(const std::string& folder) {
         write_file(t / "bin/zenity", "#!/bin/sh\necho '" + folder + "'\n");
         ::chmod((t / "bin/zenity").c_str(), 0755);
-        setenv("PATH", (t.path() + "/bin:" + saved_env_[0].second).c_str(), 1);
+        setenv("PATH", (t.path() + "/bin:" + saved_path_).c_str(), 1);
     }
     // A manifest of files on two discs.
     void two_disc_manifest() {
@@ -91,12 +84,13 @@ protected:
         }
     }
     void mount(const std::string& folder) {
-        write_file(t / "mounts", "proc /proc proc rw 0 0\n/dev/sr0 " + folder + " squashfs ro 0 0\n");
+        around.mount(folder);
         write_file(folder + "/dvd_version.txt", "I\n900 version\nDVD\n\nVERSION Set 9\n");
     }
 
     temp_dir t;
-    std::vector<std::pair<std::string, std::string>> saved_env_;
+    testsupport::disc_surroundings around{t};
+    std::string saved_path_;
     int last_result = 0;
 };
 

@@ -29,6 +29,7 @@
 #include "render/view.h"
 #include "shell/event_pump.h"
 #include "install/prompts.h"
+#include "support/disc_surroundings.h"
 #include "support/disc_images.h"
 #include "support/gl_pixels.h"
 #include "support/gui_window.h"
@@ -83,14 +84,7 @@ protected:
     }
     void SetUp() override {
         ASSERT_TRUE(window_) << platform::window_error();
-        old_env_ = {{"XDG_DESKTOP_DIR", env("XDG_DESKTOP_DIR")}, {"XDG_CONFIG_HOME", env("XDG_CONFIG_HOME")}};
-        fs::create_directories(t / "desk");
-        fs::create_directories(t / "config");
-        setenv("XDG_DESKTOP_DIR", (t / "desk").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (t / "config").c_str(), 1);
         ASSERT_TRUE(xer.open(t / "log.txt"));
-        write_file(t / "mounts", "proc /proc proc rw 0 0\n");
-        platform_set_mount_table(t / "mounts");
         stg_set_initial();
         sim_info.clear();
         install_name = no_install_name;
@@ -122,12 +116,9 @@ protected:
         ogl_inited = 0;
         app_done = 0;
         g_wizard = demo_start;
-        platform_set_mount_table("");
-        for (const auto& [k, v] : old_env_) setenv(k.c_str(), v.c_str(), 1);
         sim_info.clear();
         xer.close();
     }
-    static std::string env(const char* n) { return std::getenv(n) ? std::getenv(n) : ""; }
 
     void frames(int n) {
         for (int i = 0; i < n; ++i) MACIBM_event_proc();
@@ -166,7 +157,7 @@ protected:
         return *g_frames.pixels;
     }
     void mount(const std::string& folder) {
-        write_file(t / "mounts", "proc /proc proc rw 0 0\n/dev/sr0 " + folder + " squashfs ro 0 0\n");
+        around.mount(folder);
     }
     std::vector<std::string> make_copies(int n) {
         std::vector<std::string> out;
@@ -190,10 +181,10 @@ protected:
     }
 
     temp_dir t;
+    disc_surroundings around{t};
     std::string shots_;
     static inline xvfb* server_ = nullptr;
     static inline bool window_ = false;
-    std::vector<std::pair<std::string, std::string>> old_env_;
 };
 
 TEST_F(DvdScreensGui, TheMainMenuForNoDiscAForeignDiscAndADiscWithCopies) {
