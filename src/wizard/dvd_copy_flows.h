@@ -20,6 +20,10 @@ int dvd_verify_disk_scenery(int first_frame, wizard_screen& screen);
 int dvd_switch_disk_scenery(int first_frame, wizard_screen& screen);
 int dvd_done_scenery(int first_frame, wizard_screen& screen);
 
+// The repair's and the scenery flow's step lists, written by their copy-picking screens.
+void set_repair_steps();
+void set_scenery_steps();
+
 // The number of files Confirm Repairs last counted.
 int repair_file_count();
 

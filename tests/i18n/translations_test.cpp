@@ -21,6 +21,7 @@
 #include "platform/web_page.h"
 #include "support/temp_dir.h"
 #include "ui/labels.h"
+#include "wizard/dvd_copy_flows.h"
 #include "wizard/dvd_install_flow.h"
 #include "wizard/dvd_menu.h"
 
