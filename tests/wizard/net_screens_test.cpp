@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "../render/recorded_draw.h"
 #include "core/cmdline.h"
@@ -97,6 +99,15 @@ protected:
         f(first, w);
         mnw.click_hit = 0;
         rec.take();
+        return w;
+    }
+    // Search for Updates until it offers Next. Its MD5 scan runs on worker threads, which a busy
+    // machine may not have run yet after any number of frames: the wait is bounded by the clock.
+    wizard_screen search_until_done() {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        wizard_screen w;
+        while (!(w = call(net_get_updates, 0)).next_screen && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
         return w;
     }
     temp_dir t;
@@ -254,8 +265,7 @@ TEST_F(NetScreens, LeavingTheScanStopsItAndAFinishedScanMovesOn) {
     EXPECT_EQ(checksum_workers, nullptr);
 
     sim_info.resize(20);
-    for (int frames = 0; frames < 1000; ++frames)
-        if (call(net_get_updates, 0).next_screen) break;
+    search_until_done();
     w = call(net_get_updates, 0);
     EXPECT_EQ(w.next_screen, net_check_disk);
     EXPECT_EQ(w.back_screen, nullptr);
@@ -277,8 +287,7 @@ TEST_F(NetScreens, AnUpdateKeepsTheInstalledSceneryTiles) {
     tile("+40-120.dsf", "tile", 6);
     tile("+40-110.dsf", "other tile", 7);
     stg.stage = 3;
-    for (int frames = 0; frames < 1000 && !call(net_get_updates, 0).next_screen; ++frames) {
-    }
+    search_until_done();
     EXPECT_EQ(stg.files_to_delete, 0);
     EXPECT_EQ(stg.files_to_get, 0);
     EXPECT_EQ(net_check_disk(1, *std::make_unique<wizard_screen>()), 1);
@@ -334,14 +343,13 @@ TEST_F(NetScreens, AnUpdateThatOnlyDeletesDeletesAndSaysSo) {
     sim_info.push_back(gone);
     add_file("V/Resources/kept.dat", md5_hex("kept"), "NONE");
     stg.stage = 3;
-    int frames = 0;
-    while (!call(net_get_updates, 0).next_screen && ++frames < 1000) {
-    }
+    search_until_done();
     wizard_screen w;
     ASSERT_EQ(net_check_disk(1, w), 0);
     rec.take();
     ASSERT_EQ(w.next_screen, net_run_patch);
-    for (frames = 0; frames < 1000; ++frames) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int frames = 0; std::chrono::steady_clock::now() < until; ++frames) {
         w = wizard_screen();
         const int done = net_run_patch(frames == 0, w);
         rec.take();
